@@ -1,0 +1,11 @@
+#!/usr/bin/env bash
+# Installs telm into the project's virtual environment and runs the quickstart example.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+source scripts/deps.sh
+install_apt_packages
+
+python3 -m venv .venv
+.venv/bin/python -m pip install -q --upgrade pip
+.venv/bin/python -m pip install -q .
+.venv/bin/python examples/quickstart.py

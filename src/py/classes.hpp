@@ -1,0 +1,17 @@
+#pragma once
+
+#include "py/py_ref.hpp"
+
+#include "core/system_description.hpp"
+
+namespace telm::py {
+
+// The module's classes. Each getter creates its type on first use and returns a borrowed
+// pointer to it (nullptr with an exception if creation failed).
+PyTypeObject* system_spec_type();
+// The description held by a SystemSpec instance (type already checked by argument binding).
+const SystemDescription& system_description_of(PyObject* spec);
+
+// Further classes register here, in module order: circuit_type, mps_simulator_type, gaussian_state_type.
+
+}  // namespace telm::py

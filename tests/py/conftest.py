@@ -1,0 +1,8 @@
+import pytest
+
+import _telm
+
+
+@pytest.fixture
+def telm():
+    return _telm
