@@ -1,0 +1,156 @@
+// Squeezers and beam splitters change only the rows and columns of their block's indices, but the full
+// products of apply_symplectic also reach every other entry: 1 * v and 0 * v terms are added to it. Those
+// terms leave a finite entry as it was (every sum starts from +0, so it is never -0, and adding +-0 changes
+// nothing), turn -0 into +0, and turn an entry into not-a-number wherever some other term of its sum is
+// 0 * (infinity or not-a-number). The update below reproduces exactly that, row by row: a row without
+// irregular entries needs only its block columns; a row holding one is rewritten whole.
+#include <cstddef>
+#include <limits>
+#include <span>
+
+#include "cv/gaussian.hpp"
+#include "cv/irregular_entry.hpp"
+
+namespace telm {
+namespace {
+
+constexpr double not_a_number = std::numeric_limits<double>::quiet_NaN();
+
+using BlockValues = std::array<double, SymplecticBlock::max_count>;
+
+std::size_t count_non_finite(std::span<const double> values) {
+  std::size_t count = 0;
+  for (double v : values) count += std::isfinite(v) ? 0 : 1;
+  return count;
+}
+
+// Entry index[r] of a row t of (S V) S^T, from the block entries t_block of that row of S V: the second
+// product skips zero entries of its left factor.
+double skipping_block_sum(const SymplecticBlock& block, std::size_t r, const BlockValues& t_block) {
+  double sum = 0.0;
+  for (std::size_t c = 0; c < block.count; ++c) {
+    if (t_block[c] != 0.0) sum += t_block[c] * block.entry(r, c);
+  }
+  return sum;
+}
+
+// Row `out` of (S V) S^T from its row `t` of S V (out may be t). Column k outside the block receives
+// t[k] * 1 and t[j] * 0 for every other non-zero t[j]; a block column receives the block terms and
+// t[j] * 0 for every non-zero t[j] outside the block.
+void finish_row(const SymplecticBlock& block, const double* t, double* out, std::size_t size) {
+  const std::size_t non_finite = count_non_finite(std::span<const double>(t, size));
+  BlockValues t_block{};
+  std::size_t non_finite_in_block = 0;
+  for (std::size_t c = 0; c < block.count; ++c) {
+    t_block[c] = t[block.index[c]];
+    non_finite_in_block += std::isfinite(t_block[c]) ? 0 : 1;
+  }
+  const bool poisoned_from_outside = non_finite > non_finite_in_block;
+  BlockValues out_block{};
+  for (std::size_t r = 0; r < block.count; ++r) {
+    out_block[r] = poisoned_from_outside ? not_a_number : skipping_block_sum(block, r, t_block);
+  }
+  for (std::size_t k = 0; k < size; ++k) {
+    const std::size_t others = non_finite - (std::isfinite(t[k]) ? 0 : 1);
+    out[k] = others > 0 ? not_a_number : 0.0 + t[k];
+  }
+  for (std::size_t r = 0; r < block.count; ++r) out[block.index[r]] = out_block[r];
+}
+
+}  // namespace
+
+void GaussianState::apply_block(const SymplecticBlock& block) {
+  // The covariance allocates its scratch first, so a failed allocation leaves the state whole.
+  apply_block_to_covariance(block);
+  apply_block_to_displacement(block);
+}
+
+void GaussianState::apply_block_to_covariance(const SymplecticBlock& block) {
+  const std::size_t size = displacement_.size();
+  const std::size_t count = block.count;
+
+  // Rows index[r] of S V; every other row of S V is 0 + V.
+  std::vector<double> product_rows(count * size, 0.0);
+  for (std::size_t r = 0; r < count; ++r) {
+    double* t = product_rows.data() + r * size;
+    for (std::size_t c = 0; c < count; ++c) {
+      const double s_rc = block.entry(r, c);
+      if (s_rc == 0.0) continue;
+      const double* v = covariance_.data() + block.index[c] * size;
+      for (std::size_t k = 0; k < size; ++k) t[k] += s_rc * v[k];
+    }
+  }
+
+  // With finite block entries and a regular row, a zero t[c] adds only +-0 and needs no test.
+  const bool finite_block = block.all_finite();
+  std::size_t next_block_row = 0;
+  for (std::size_t i = 0; i < size; ++i) {
+    if (next_block_row < count && i == block.index[next_block_row]) {
+      ++next_block_row;
+      continue;
+    }
+    double* row = covariance_.data() + i * size;
+    if (covariance_row_irregular_[i] == 0) {
+      BlockValues t_block{};
+      for (std::size_t c = 0; c < count; ++c) t_block[c] = row[block.index[c]];
+      BlockValues out_block{};
+      for (std::size_t r = 0; r < count; ++r) {
+        if (finite_block) {
+          double sum = 0.0;
+          for (std::size_t c = 0; c < count; ++c) sum += t_block[c] * block.entry(r, c);
+          out_block[r] = sum;
+        } else {
+          out_block[r] = skipping_block_sum(block, r, t_block);
+        }
+      }
+      std::size_t non_finite = 0;
+      for (std::size_t r = 0; r < count; ++r) {
+        row[block.index[r]] = out_block[r];
+        non_finite += std::isfinite(out_block[r]) ? 0 : 1;
+      }
+      covariance_row_irregular_[i] = non_finite;
+    } else {
+      // Outside the block this row of S V is 0 + V, which finish_row treats alike.
+      finish_row(block, row, row, size);
+      covariance_row_irregular_[i] = count_non_finite(std::span<const double>(row, size));
+    }
+  }
+
+  for (std::size_t r = 0; r < count; ++r) {
+    const std::size_t i = block.index[r];
+    double* row = covariance_.data() + i * size;
+    finish_row(block, product_rows.data() + r * size, row, size);
+    covariance_row_irregular_[i] = count_non_finite(std::span<const double>(row, size));
+  }
+}
+
+void GaussianState::apply_block_to_displacement(const SymplecticBlock& block) {
+  // d' = S d adds every term, zeros included: 0 * (non-finite d[k]) poisons every other entry.
+  const std::size_t count = block.count;
+  std::size_t non_finite = 0;
+  std::size_t non_finite_in_block = 0;
+  if (displacement_irregular_ != 0) {
+    non_finite = count_non_finite(displacement_);
+    for (std::size_t c = 0; c < count; ++c) non_finite_in_block += std::isfinite(displacement_[block.index[c]]) ? 0 : 1;
+  }
+  BlockValues out_block{};
+  for (std::size_t r = 0; r < count; ++r) {
+    double sum = 0.0;
+    for (std::size_t c = 0; c < count; ++c) sum += block.entry(r, c) * displacement_[block.index[c]];
+    out_block[r] = non_finite > non_finite_in_block ? not_a_number : sum;
+  }
+  if (displacement_irregular_ != 0) {
+    for (double& d : displacement_) {
+      const std::size_t others = non_finite - (std::isfinite(d) ? 0 : 1);
+      d = others > 0 ? not_a_number : 0.0 + d;
+    }
+  }
+  for (std::size_t r = 0; r < count; ++r) displacement_[block.index[r]] = out_block[r];
+  if (displacement_irregular_ != 0) {
+    displacement_irregular_ = count_non_finite(displacement_);
+  } else {
+    displacement_irregular_ = count_non_finite(std::span<const double>(out_block.data(), count));
+  }
+}
+
+}  // namespace telm
