@@ -31,7 +31,7 @@ constexpr TypeGetter kClasses[] = {
     system_spec_type,
     // circuit_type,
     // mps_simulator_type,
-    // gaussian_state_type,
+    gaussian_state_type,
 };
 
 // Sets the attribute and appends its name to __all__ (created with the first member).

@@ -1,0 +1,139 @@
+#include "py/binding.hpp"
+#include "py/classes.hpp"
+#include "py/results.hpp"
+
+#include <array>
+#include <optional>
+#include <string>
+
+#include "cv/gaussian.hpp"
+
+namespace telm::py {
+namespace {
+
+struct PyGaussianState {
+  static constexpr const char* kPythonName = "GaussianState";
+  GaussianState state;
+};
+
+PyObject* tuple_of(std::span<const double> values) {
+  PyRef tuple = PyRef::steal(PyTuple_New(static_cast<Py_ssize_t>(values.size())));
+  if (!tuple) return nullptr;
+  for (std::size_t i = 0; i < values.size(); ++i) {
+    PyObject* item = to_python(values[i]);
+    if (item == nullptr) return nullptr;
+    PyTuple_SET_ITEM(tuple.get(), static_cast<Py_ssize_t>(i), item);  // steals item
+  }
+  return tuple.release();
+}
+
+PyObject* none_or_error(const Status& status) {
+  if (!status) return map_err(status.error());
+  return none();
+}
+
+// ASCII letters only are lower-cased; any other character stays as it is.
+std::string ascii_lower(std::string text) {
+  for (char& c : text) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return text;
+}
+
+std::optional<Quadrature> quadrature_named(const std::string& lowered) {
+  if (lowered == "x") return Quadrature::X;
+  if (lowered == "p") return Quadrature::P;
+  return std::nullopt;
+}
+
+constexpr Param kVacuumParams[] = {{"n_modes", ArgKind::UInt}};
+constexpr Method<PyGaussianState> kVacuum =
+    static_method<PyGaussianState>("vacuum", kVacuumParams, [](const Args& args) -> PyObject* {
+      Result<GaussianState> state = GaussianState::vacuum(args.uint(0));
+      if (!state) return map_err(state.error());
+      PyTypeObject* type = gaussian_state_type();
+      if (type == nullptr) return nullptr;
+      return new_instance(type, PyGaussianState{std::move(*state)});
+    });
+
+constexpr Method<PyGaussianState> kNModes = method<PyGaussianState>(
+    "n_modes", Receiver::Shared, {},
+    [](PyGaussianState& self, const Args&) { return to_python(self.state.n_modes()); });
+
+constexpr Method<PyGaussianState> kPhaseSpaceDim = method<PyGaussianState>(
+    "phase_space_dim", Receiver::Shared, {},
+    [](PyGaussianState& self, const Args&) { return to_python(self.state.phase_space_dim()); });
+
+constexpr Method<PyGaussianState> kDisplacement = method<PyGaussianState>(
+    "displacement", Receiver::Shared, {},
+    [](PyGaussianState& self, const Args&) { return list_of<double>(self.state.displacement()); });
+
+constexpr Method<PyGaussianState> kCovariance = method<PyGaussianState>(
+    "covariance", Receiver::Shared, {},
+    [](PyGaussianState& self, const Args&) { return list_of<double>(self.state.covariance()); });
+
+constexpr Param kDisplaceParams[] = {
+    {"mode", ArgKind::UInt}, {"alpha_x", ArgKind::Float}, {"alpha_p", ArgKind::Float}};
+constexpr Method<PyGaussianState> kDisplace =
+    method<PyGaussianState>("displace", Receiver::Exclusive, kDisplaceParams, [](PyGaussianState& self, const Args& args) {
+      return none_or_error(self.state.displace(args.uint(0), args.real(1), args.real(2)));
+    });
+
+constexpr Param kSqueezeParams[] = {{"mode", ArgKind::UInt}, {"r", ArgKind::Float}};
+constexpr Method<PyGaussianState> kSqueeze =
+    method<PyGaussianState>("squeeze", Receiver::Exclusive, kSqueezeParams, [](PyGaussianState& self, const Args& args) {
+      return none_or_error(self.state.squeeze(args.uint(0), args.real(1)));
+    });
+
+constexpr Param kBeamsplitterParams[] = {
+    {"mode_a", ArgKind::UInt}, {"mode_b", ArgKind::UInt}, {"theta", ArgKind::Float}};
+constexpr Method<PyGaussianState> kBeamsplitter = method<PyGaussianState>(
+    "beamsplitter", Receiver::Exclusive, kBeamsplitterParams, [](PyGaussianState& self, const Args& args) {
+      return none_or_error(self.state.beamsplitter(args.uint(0), args.uint(1), args.real(2)));
+    });
+
+constexpr Param kHomodyneParams[] = {{"mode", ArgKind::UInt}, {"quadrature", ArgKind::Text}};
+constexpr Method<PyGaussianState> kHomodyne = method<PyGaussianState>(
+    "homodyne", Receiver::Shared, kHomodyneParams, [](PyGaussianState& self, const Args& args) -> PyObject* {
+      // The quadrature name is checked before the mode.
+      const std::string lowered = ascii_lower(args.text(1));
+      const std::optional<Quadrature> quadrature = quadrature_named(lowered);
+      if (!quadrature) return raise(PyExc_ValueError, "unknown quadrature '" + lowered + "'; use 'x' or 'p'");
+      const Result<HomodyneReadout> readout = self.state.homodyne(args.uint(0), *quadrature);
+      if (!readout) return map_err(readout.error());
+      const std::array<double, 2> values{readout->mean, readout->variance};
+      return tuple_of(values);
+    });
+
+constexpr Param kHeterodyneParams[] = {{"mode", ArgKind::UInt}};
+constexpr Method<PyGaussianState> kHeterodyne = method<PyGaussianState>(
+    "heterodyne", Receiver::Shared, kHeterodyneParams, [](PyGaussianState& self, const Args& args) -> PyObject* {
+      const Result<HeterodyneReadout> readout = self.state.heterodyne(args.uint(0));
+      if (!readout) return map_err(readout.error());
+      const std::array<double, 4> values{readout->mean_x, readout->mean_p, readout->variance_x, readout->variance_p};
+      return tuple_of(values);
+    });
+
+std::string render(const PyGaussianState& self) {
+  return "GaussianState(n_modes=" + std::to_string(self.state.n_modes()) + ")";
+}
+
+}  // namespace
+
+PyTypeObject* gaussian_state_type() {
+  static PyTypeObject* type = nullptr;  // created on first use; kept only once created
+  if (type == nullptr) {
+    ClassSpec spec = class_spec<PyGaussianState>(
+        nullptr, nullptr,
+        {entry<PyGaussianState, kVacuum>(), entry<PyGaussianState, kNModes>(),
+         entry<PyGaussianState, kPhaseSpaceDim>(), entry<PyGaussianState, kDisplacement>(),
+         entry<PyGaussianState, kCovariance>(), entry<PyGaussianState, kDisplace>(),
+         entry<PyGaussianState, kSqueeze>(), entry<PyGaussianState, kBeamsplitter>(),
+         entry<PyGaussianState, kHomodyne>(), entry<PyGaussianState, kHeterodyne>()});
+    spec.repr = &detail::repr<PyGaussianState, render>;
+    type = make_type(std::move(spec));
+  }
+  return type;
+}
+
+}  // namespace telm::py
