@@ -9,6 +9,7 @@
 #include <span>
 
 #include "cv/gaussian.hpp"
+#include "core/invariant.hpp"
 #include "cv/irregular_entry.hpp"
 
 namespace telm {
@@ -57,6 +58,54 @@ void finish_row(const SymplecticBlock& block, const double* t, double* out, std:
   for (std::size_t r = 0; r < block.count; ++r) out[block.index[r]] = out_block[r];
 }
 
+
+// Every row outside the block. A regular row changes only in its block columns; with finite block entries
+// a zero t[c] there adds only +-0 and needs no test.
+template <std::size_t Count, bool FiniteBlock>
+void update_outside_rows(const SymplecticBlock& block, std::vector<double>& covariance,
+                         std::vector<std::size_t>& row_irregular) {
+  const std::size_t size = row_irregular.size();
+  std::array<double, Count * Count> s{};
+  std::array<std::size_t, Count> index{};
+  for (std::size_t r = 0; r < Count; ++r) {
+    index[r] = block.index[r];
+    for (std::size_t c = 0; c < Count; ++c) s[r * Count + c] = block.entry(r, c);
+  }
+  // The block columns of successive rows lie a row apart, beyond the reach of the hardware prefetcher.
+  constexpr std::size_t prefetch_rows = 8;
+  std::size_t next_block_row = 0;
+  for (std::size_t i = 0; i < size; ++i) {
+    if (i + prefetch_rows < size) {
+      const double* ahead = covariance.data() + (i + prefetch_rows) * size;
+      __builtin_prefetch(ahead + index[0], 1);
+      __builtin_prefetch(ahead + index[Count - 1], 1);
+    }
+    if (next_block_row < Count && i == index[next_block_row]) {
+      ++next_block_row;
+      continue;
+    }
+    double* row = covariance.data() + i * size;
+    if (row_irregular[i] != 0) {
+      // Outside the block this row of S V is 0 + V, which finish_row treats alike.
+      finish_row(block, row, row, size);
+      row_irregular[i] = count_non_finite(std::span<const double>(row, size));
+      continue;
+    }
+    BlockValues t{};
+    for (std::size_t c = 0; c < Count; ++c) t[c] = row[index[c]];
+    std::size_t non_finite = 0;
+    for (std::size_t r = 0; r < Count; ++r) {
+      double sum = 0.0;
+      for (std::size_t c = 0; c < Count; ++c) {
+        if (FiniteBlock || t[c] != 0.0) sum += t[c] * s[r * Count + c];
+      }
+      row[index[r]] = sum;
+      non_finite += std::isfinite(sum) ? 0 : 1;
+    }
+    row_irregular[i] = non_finite;
+  }
+}
+
 }  // namespace
 
 void GaussianState::apply_block(const SymplecticBlock& block) {
@@ -81,39 +130,13 @@ void GaussianState::apply_block_to_covariance(const SymplecticBlock& block) {
     }
   }
 
-  // With finite block entries and a regular row, a zero t[c] adds only +-0 and needs no test.
-  const bool finite_block = block.all_finite();
-  std::size_t next_block_row = 0;
-  for (std::size_t i = 0; i < size; ++i) {
-    if (next_block_row < count && i == block.index[next_block_row]) {
-      ++next_block_row;
-      continue;
-    }
-    double* row = covariance_.data() + i * size;
-    if (covariance_row_irregular_[i] == 0) {
-      BlockValues t_block{};
-      for (std::size_t c = 0; c < count; ++c) t_block[c] = row[block.index[c]];
-      BlockValues out_block{};
-      for (std::size_t r = 0; r < count; ++r) {
-        if (finite_block) {
-          double sum = 0.0;
-          for (std::size_t c = 0; c < count; ++c) sum += t_block[c] * block.entry(r, c);
-          out_block[r] = sum;
-        } else {
-          out_block[r] = skipping_block_sum(block, r, t_block);
-        }
-      }
-      std::size_t non_finite = 0;
-      for (std::size_t r = 0; r < count; ++r) {
-        row[block.index[r]] = out_block[r];
-        non_finite += std::isfinite(out_block[r]) ? 0 : 1;
-      }
-      covariance_row_irregular_[i] = non_finite;
-    } else {
-      // Outside the block this row of S V is 0 + V, which finish_row treats alike.
-      finish_row(block, row, row, size);
-      covariance_row_irregular_[i] = count_non_finite(std::span<const double>(row, size));
-    }
+  if (count == 2) {
+    block.all_finite() ? update_outside_rows<2, true>(block, covariance_, covariance_row_irregular_)
+                       : update_outside_rows<2, false>(block, covariance_, covariance_row_irregular_);
+  } else {
+    TELM_EXPECT(count == 4, );
+    block.all_finite() ? update_outside_rows<4, true>(block, covariance_, covariance_row_irregular_)
+                       : update_outside_rows<4, false>(block, covariance_, covariance_row_irregular_);
   }
 
   for (std::size_t r = 0; r < count; ++r) {
