@@ -3,7 +3,7 @@
 # Debian packages for building the native core and its tests.
 apt_packages=(
   build-essential cmake ninja-build ccache
-  libeigen3-dev libutf8proc-dev
+  libeigen3-dev libutf8proc-dev libopenblas-dev
   libgtest-dev libgmock-dev
 )
 

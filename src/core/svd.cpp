@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <vector>
 
 #include <Eigen/QR>
 #include <Eigen/SVD>
@@ -23,8 +24,81 @@ SvdResult poisoned_result(Index rows, Index cols, Index k) {
   return result;
 }
 
-SvdResult eigen_svd(const RowMatrix& a) {
+#ifdef TELM_HAVE_LAPACK
+}  // namespace
+}  // namespace telm
+
+// LAPACK's Fortran entry points (hidden string lengths last).
+extern "C" {
+void zgesdd_(const char* jobz, const int* m, const int* n, std::complex<double>* a, const int* lda, double* s,
+             std::complex<double>* u, const int* ldu, std::complex<double>* vt, const int* ldvt,
+             std::complex<double>* work, const int* lwork, double* rwork, int* iwork, int* info, std::size_t);
+void zgesvd_(const char* jobu, const char* jobvt, const int* m, const int* n, std::complex<double>* a,
+             const int* lda, double* s, std::complex<double>* u, const int* ldu, std::complex<double>* vt,
+             const int* ldvt, std::complex<double>* work, const int* lwork, double* rwork, int* info, std::size_t,
+             std::size_t);
+}
+
+namespace telm {
+namespace {
+
+// A row-major rows × cols matrix is, in memory, the column-major cols × rows matrix A^T. LAPACK
+// decomposes that: A^T = U' S V'^H, so A = conj(V') S U'^T, and the column-major buffers of V'^H
+// and U' are exactly the row-major buffers of our u and vh. No transposes are needed.
+enum class LapackDriver { DivideAndConquer, QrIteration };
+
+bool lapack_svd(LapackDriver driver, RowMatrix& a, SvdResult& out) {
+  const Index rows = a.rows(), cols = a.cols();
+  if (rows > std::numeric_limits<int>::max() || cols > std::numeric_limits<int>::max()) return false;
+  const int m = static_cast<int>(cols), n = static_cast<int>(rows);
+  const int k = std::min(m, n);
+  const int mx = std::max(m, n);
+  out.s.resize(k);
+  out.u.resize(rows, k);
+  out.vh.resize(k, cols);
+  int info = 0;
+  int lwork = -1;
+  std::complex<double> query;
+  const char s_job = 'S';
+  if (driver == LapackDriver::DivideAndConquer) {
+    const auto kk = static_cast<std::size_t>(k);
+    std::vector<double> rwork(std::max<std::size_t>(
+        1, std::max(5 * kk * kk + 5 * kk, 2 * static_cast<std::size_t>(mx) * kk + 2 * kk * kk + kk)));
+    std::vector<int> iwork(8 * kk);
+    zgesdd_(&s_job, &m, &n, a.data(), &m, out.s.data(), out.vh.data(), &m, out.u.data(), &k, &query, &lwork,
+            rwork.data(), iwork.data(), &info, 1);
+    if (info != 0) return false;
+    lwork = static_cast<int>(query.real());
+    std::vector<std::complex<double>> work(static_cast<std::size_t>(std::max(lwork, 1)));
+    zgesdd_(&s_job, &m, &n, a.data(), &m, out.s.data(), out.vh.data(), &m, out.u.data(), &k, work.data(), &lwork,
+            rwork.data(), iwork.data(), &info, 1);
+  } else {
+    std::vector<double> rwork(std::max<std::size_t>(1, 5 * static_cast<std::size_t>(k)));
+    zgesvd_(&s_job, &s_job, &m, &n, a.data(), &m, out.s.data(), out.vh.data(), &m, out.u.data(), &k, &query,
+            &lwork, rwork.data(), &info, 1, 1);
+    if (info != 0) return false;
+    lwork = static_cast<int>(query.real());
+    std::vector<std::complex<double>> work(static_cast<std::size_t>(std::max(lwork, 1)));
+    zgesvd_(&s_job, &s_job, &m, &n, a.data(), &m, out.s.data(), out.vh.data(), &m, out.u.data(), &k, work.data(),
+            &lwork, rwork.data(), &info, 1, 1);
+  }
+  return info == 0;
+}
+#endif
+
+// Jacobi rotations converge for every finite matrix: the last resort.
+SvdResult jacobi_svd(const RowMatrix& a) {
+  Eigen::JacobiSVD<ColMatrix> svd(a, Eigen::ComputeThinU | Eigen::ComputeThinV);
+  SvdResult result;
+  result.s = svd.singularValues().cwiseAbs();
+  result.u = svd.matrixU();
+  result.vh = svd.matrixV().adjoint();
+  return result;
+}
+
+[[maybe_unused]] SvdResult eigen_svd(const RowMatrix& a) {
   Eigen::BDCSVD<ColMatrix> svd(a, Eigen::ComputeThinU | Eigen::ComputeThinV);
+  if (svd.info() != Eigen::Success) return jacobi_svd(a);
   SvdResult result;
   result.s = svd.singularValues().cwiseAbs();
   result.u = svd.matrixU();
@@ -43,7 +117,17 @@ SvdResult thin_svd(RowMatrix a) {
     empty.vh.resize(0, a.cols());
     return empty;
   }
+#ifdef TELM_HAVE_LAPACK
+  // Divide and conquer first; if it reports non-convergence, QR iteration, then Jacobi.
+  SvdResult result;
+  RowMatrix work = a;
+  if (lapack_svd(LapackDriver::DivideAndConquer, work, result)) return result;
+  work = a;
+  if (lapack_svd(LapackDriver::QrIteration, work, result)) return result;
+  return jacobi_svd(a);
+#else
   return eigen_svd(a);
+#endif
 }
 
 SvdResult randomized_svd(const Eigen::Ref<const RowMatrix>& a, std::uint64_t rank, std::uint64_t oversampling,
