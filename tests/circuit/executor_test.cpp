@@ -5,6 +5,10 @@
 #include <string>
 #include <vector>
 
+#include "circuit/builder.hpp"
+#include "discrete/gates.hpp"
+#include "discrete/observables.hpp"
+#include "discrete/statevector.hpp"
 #include "fake_operators.hpp"
 
 namespace telm {
@@ -168,6 +172,34 @@ TEST(CircuitExecutor, StopsAtTheFirstFailureKeepingEarlierEffects) {
   RecordingBackend third(qubits(1));
   EXPECT_EQ(CircuitExecutor::run(observable_params, third, std::vector<double>{1.0}).error(),
             TelmError(errors::ParameterIndexOutOfRange{.index = 1, .length = 1}));
+}
+
+TEST(CircuitExecutor, AKeptStateKeepsWhatAFailedRunDidBeforeFailing) {
+  CircuitBuilder builder(qubits(2));
+  ASSERT_TRUE(builder.apply_operator(std::make_unique<XGate>(), std::vector<std::uint64_t>{0}));
+  ASSERT_TRUE(builder.measure_expectation("z0", std::make_unique<PauliZ>(), std::vector<std::uint64_t>{0}));
+  ASSERT_TRUE(builder.apply_operator(std::make_unique<Hadamard>(), std::vector<std::uint64_t>{1}));
+  ASSERT_TRUE(builder.apply_operator(std::make_unique<RxGate>(3), std::vector<std::uint64_t>{1}));
+  ASSERT_TRUE(builder.measure_expectation("z1", std::make_unique<PauliZ>(), std::vector<std::uint64_t>{1}));
+  const Circuit circuit = std::move(builder).build();
+
+  StateVector state(qubits(2));
+  const auto failed = CircuitExecutor::run(circuit, state, {});
+  ASSERT_FALSE(failed);
+  EXPECT_EQ(failed.error(), TelmError(errors::ParameterIndexOutOfRange{.index = 3, .length = 0}));
+  // X on qubit 0 and H on qubit 1 acted; the rotation did not.
+  const double h = HADAMARD_ENTRY;
+  EXPECT_EQ(state.amplitudes().to_vec(), (std::vector<Complex>{{0, 0}, {0, 0}, {h, 0}, {h, 0}}));
+
+  // The next run starts from there: X and H undo themselves.
+  const std::vector<double> zeros(4, 0.0);
+  const auto again = CircuitExecutor::run(circuit, state, zeros);
+  ASSERT_TRUE(again);
+  EXPECT_NEAR(again->at("z0"), 1.0, 1e-15);
+  EXPECT_NEAR(again->at("z1"), 1.0, 1e-15);
+
+  StateVector fresh(qubits(2));
+  EXPECT_EQ(CircuitExecutor::run(circuit, fresh, zeros)->at("z0"), -1.0);
 }
 
 }  // namespace
