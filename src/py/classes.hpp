@@ -13,6 +13,7 @@ PyTypeObject* system_spec_type();
 const SystemDescription& system_description_of(PyObject* spec);
 
 // Further classes register here, in module order: circuit_type, mps_simulator_type, gaussian_state_type.
+PyTypeObject* mps_simulator_type();
 PyTypeObject* gaussian_state_type();
 
 }  // namespace telm::py

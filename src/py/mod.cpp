@@ -30,7 +30,7 @@ PyMethodDef module_functions[] = {
 constexpr TypeGetter kClasses[] = {
     system_spec_type,
     // circuit_type,
-    // mps_simulator_type,
+    mps_simulator_type,
     gaussian_state_type,
 };
 
