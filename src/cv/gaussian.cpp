@@ -36,8 +36,11 @@ Result<GaussianState> GaussianState::vacuum(std::uint64_t n_modes) {
   if (n_modes == 0) return fail(errors::InvalidDimension{0});
   std::size_t side = 0;
   if (!covariance_fits(n_modes, side)) return fail(errors::DimensionOverflow{});
-  // Past this point only the allocation itself can fail (std::bad_alloc, MemoryError in Python).
-  return GaussianState(n_modes, std::vector<double>(side, 0.0), identity(side));
+  // Past this point only the allocation itself can fail (std::bad_alloc, MemoryError in Python). The
+  // covariance comes first: when it cannot be had, nothing has been written to memory yet.
+  std::vector<double> covariance = identity(side);
+  std::vector<double> displacement(side, 0.0);
+  return GaussianState(n_modes, std::move(displacement), std::move(covariance));
 }
 
 Result<GaussianState> GaussianState::from_moments(std::vector<double> displacement, std::vector<double> covariance) {

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "core/invariant.hpp"
+
 namespace telm {
 namespace {
 
@@ -214,6 +216,29 @@ TEST(GaussianBeamsplitter, EqualModesAreNotImplemented) {
   EXPECT_EQ(status.error(), TelmError(errors::NotImplemented{"two-mode gate requires distinct modes"}));
   EXPECT_EQ(status.error().message(), "not yet implemented: two-mode gate requires distinct modes");
   EXPECT_EQ(state.covariance(), GaussianState::vacuum(2).value().covariance());
+}
+
+TEST(GaussianSymplectic, AppliesSToTheMeansAndSVSTransposedToTheCovariance) {
+  GaussianState state = GaussianState::from_moments({1, 2}, {1, 0, 0, 1}).value();
+  state.apply_symplectic(std::vector<double>{2, 1, 0, 1});
+  EXPECT_EQ(state.displacement(), (std::vector<double>{4, 2}));
+  EXPECT_EQ(state.covariance(), (std::vector<double>{5, 1, 1, 1}));
+}
+
+TEST(GaussianSymplectic, TheMeansProductAddsEveryTermZerosIncluded) {
+  // S d has no zero skipping: the 0 * inf of the identity's off-diagonal reaches the other mean.
+  GaussianState state = GaussianState::from_moments({inf, 1}, {1, 0, 0, 1}).value();
+  state.apply_symplectic(std::vector<double>{1, 0, 0, 1});
+  EXPECT_EQ(state.displacement()[0], inf);
+  EXPECT_TRUE(std::isnan(state.displacement()[1]));
+  EXPECT_EQ(state.covariance(), (std::vector<double>{1, 0, 0, 1}));
+}
+
+TEST(GaussianSymplectic, AMatrixOfTheWrongSizeIsAnInvariantViolationAndChangesNothing) {
+  GaussianState state = vacuum(2);
+  state.apply_symplectic(std::vector<double>{2, 0, 0, 2});
+  EXPECT_TRUE(take_invariant_violation());
+  EXPECT_EQ(state.covariance(), vacuum(2).covariance());
 }
 
 TEST(GaussianFromMoments, RefusesMomentsOfMismatchedShape) {
