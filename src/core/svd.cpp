@@ -4,30 +4,12 @@
 #include <limits>
 #include <vector>
 
-#include <Eigen/QR>
 #include <Eigen/SVD>
 
 #include "core/chacha.hpp"
-
-namespace telm {
-namespace {
-
-using Eigen::Index;
-using ColMatrix = Eigen::MatrixXcd;
-
-SvdResult poisoned_result(Index rows, Index cols, Index k) {
-  const double nan = std::numeric_limits<double>::quiet_NaN();
-  SvdResult result;
-  result.s = Eigen::VectorXd::Constant(k, nan);
-  result.u = RowMatrix::Identity(rows, k);
-  result.vh = RowMatrix::Constant(k, cols, std::complex<double>(nan, nan));
-  return result;
-}
+#include "core/dense.hpp"
 
 #ifdef TELM_HAVE_LAPACK
-}  // namespace
-}  // namespace telm
-
 // LAPACK's Fortran entry points (hidden string lengths last).
 extern "C" {
 void zgesdd_(const char* jobz, const int* m, const int* n, std::complex<double>* a, const int* lda, double* s,
@@ -38,48 +20,58 @@ void zgesvd_(const char* jobu, const char* jobvt, const int* m, const int* n, st
              const int* ldvt, std::complex<double>* work, const int* lwork, double* rwork, int* info, std::size_t,
              std::size_t);
 }
+#endif
 
 namespace telm {
 namespace {
 
-// A row-major rows × cols matrix is, in memory, the column-major cols × rows matrix A^T. LAPACK
-// decomposes that: A^T = U' S V'^H, so A = conj(V') S U'^T, and the column-major buffers of V'^H
-// and U' are exactly the row-major buffers of our u and vh. No transposes are needed.
+using Eigen::Index;
+using dense::ColMatrix;
+using dense::Op;
+
+// a = u · diag(s) · vt, all column-major: u is m × k, vt is k × n, k = min(m, n).
+struct ColSvd {
+  Eigen::VectorXd s;
+  ColMatrix u;
+  ColMatrix vt;
+};
+
+#ifdef TELM_HAVE_LAPACK
 enum class LapackDriver { DivideAndConquer, QrIteration };
 
-bool lapack_svd(LapackDriver driver, RowMatrix& a, SvdResult& out) {
-  const Index rows = a.rows(), cols = a.cols();
-  if (rows > std::numeric_limits<int>::max() || cols > std::numeric_limits<int>::max()) return false;
-  const int m = static_cast<int>(cols), n = static_cast<int>(rows);
+// False when the driver reports non-convergence (or the sizes do not fit its integers).
+bool lapack_svd(LapackDriver driver, ColMatrix& a, ColSvd& out) {
+  if (a.rows() > std::numeric_limits<int>::max() || a.cols() > std::numeric_limits<int>::max()) return false;
+  const int m = static_cast<int>(a.rows()), n = static_cast<int>(a.cols());
   const int k = std::min(m, n);
   const int mx = std::max(m, n);
   out.s.resize(k);
-  out.u.resize(rows, k);
-  out.vh.resize(k, cols);
+  out.u.resize(m, k);
+  out.vt.resize(k, n);
   int info = 0;
   int lwork = -1;
   std::complex<double> query;
-  const char s_job = 'S';
+  const char job = 'S';
+  const auto kk = static_cast<std::size_t>(k);
   if (driver == LapackDriver::DivideAndConquer) {
-    const auto kk = static_cast<std::size_t>(k);
     std::vector<double> rwork(std::max<std::size_t>(
         1, std::max(5 * kk * kk + 5 * kk, 2 * static_cast<std::size_t>(mx) * kk + 2 * kk * kk + kk)));
     std::vector<int> iwork(8 * kk);
-    zgesdd_(&s_job, &m, &n, a.data(), &m, out.s.data(), out.vh.data(), &m, out.u.data(), &k, &query, &lwork,
+    zgesdd_(&job, &m, &n, a.data(), &m, out.s.data(), out.u.data(), &m, out.vt.data(), &k, &query, &lwork,
             rwork.data(), iwork.data(), &info, 1);
     if (info != 0) return false;
-    lwork = static_cast<int>(query.real());
-    std::vector<std::complex<double>> work(static_cast<std::size_t>(std::max(lwork, 1)));
-    zgesdd_(&s_job, &m, &n, a.data(), &m, out.s.data(), out.vh.data(), &m, out.u.data(), &k, work.data(), &lwork,
+    lwork = std::max(1, static_cast<int>(query.real()));
+    std::vector<std::complex<double>> work(static_cast<std::size_t>(lwork));
+    zgesdd_(&job, &m, &n, a.data(), &m, out.s.data(), out.u.data(), &m, out.vt.data(), &k, work.data(), &lwork,
             rwork.data(), iwork.data(), &info, 1);
   } else {
-    std::vector<double> rwork(std::max<std::size_t>(1, 5 * static_cast<std::size_t>(k)));
-    zgesvd_(&s_job, &s_job, &m, &n, a.data(), &m, out.s.data(), out.vh.data(), &m, out.u.data(), &k, &query,
-            &lwork, rwork.data(), &info, 1, 1);
+    std::vector<double> rwork(std::max<std::size_t>(1, 5 * kk));
+    zgesvd_(&job, &job, &m, &n, a.data(), &m, out.s.data(), out.u.data(), &m, out.vt.data(), &k, &query, &lwork,
+            rwork.data(), &info, 1, 1);
     if (info != 0) return false;
-    lwork = static_cast<int>(query.real());
-    std::vector<std::complex<double>> work(static_cast<std::size_t>(std::max(lwork, 1)));
-    zgesvd_(&s_job, &s_job, &m, &n, a.data(), &m, out.s.data(), out.vh.data(), &m, out.u.data(), &k, work.data(),
+    lwork = std::max(1, static_cast<int>(query.real()));
+    std::vector<std::complex<double>> work(static_cast<std::size_t>(lwork));
+    zgesvd_(&job, &job, &m, &n, a.data(), &m, out.s.data(), out.u.data(), &m, out.vt.data(), &k, work.data(),
             &lwork, rwork.data(), &info, 1, 1);
   }
   return info == 0;
@@ -87,40 +79,33 @@ bool lapack_svd(LapackDriver driver, RowMatrix& a, SvdResult& out) {
 #endif
 
 // Jacobi rotations converge for every finite matrix: the last resort.
-SvdResult jacobi_svd(const RowMatrix& a) {
+ColSvd jacobi_svd(const ColMatrix& a) {
   Eigen::JacobiSVD<ColMatrix> svd(a, Eigen::ComputeThinU | Eigen::ComputeThinV);
-  SvdResult result;
-  result.s = svd.singularValues().cwiseAbs();
-  result.u = svd.matrixU();
-  result.vh = svd.matrixV().adjoint();
-  return result;
+  return ColSvd{svd.singularValues().cwiseAbs(), svd.matrixU(), svd.matrixV().adjoint()};
 }
 
-[[maybe_unused]] SvdResult eigen_svd(const RowMatrix& a) {
+[[maybe_unused]] ColSvd eigen_svd(const ColMatrix& a) {
   Eigen::BDCSVD<ColMatrix> svd(a, Eigen::ComputeThinU | Eigen::ComputeThinV);
   if (svd.info() != Eigen::Success) return jacobi_svd(a);
-  SvdResult result;
-  result.s = svd.singularValues().cwiseAbs();
-  result.u = svd.matrixU();
-  result.vh = svd.matrixV().adjoint();
-  return result;
+  return ColSvd{svd.singularValues().cwiseAbs(), svd.matrixU(), svd.matrixV().adjoint()};
 }
 
-}  // namespace
+ColSvd poisoned(Index rows, Index cols, Index k) {
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  return ColSvd{Eigen::VectorXd::Constant(k, nan), ColMatrix::Identity(rows, k),
+                ColMatrix::Constant(k, cols, std::complex<double>(nan, nan))};
+}
 
-SvdResult thin_svd(RowMatrix a) {
+// The thin decomposition of a column-major matrix (consumed); never fails.
+ColSvd col_svd(ColMatrix a) {
+  const Index rows = a.rows(), cols = a.cols(), k = std::min(rows, cols);
   // Iterative decompositions give no defined answer for non-finite input; decide it here.
-  if (!a.allFinite()) return poisoned_result(a.rows(), a.cols(), std::min(a.rows(), a.cols()));
-  if (a.size() == 0) {
-    SvdResult empty;
-    empty.u.resize(a.rows(), 0);
-    empty.vh.resize(0, a.cols());
-    return empty;
-  }
+  if (!a.allFinite()) return poisoned(rows, cols, k);
+  if (k == 0) return ColSvd{Eigen::VectorXd(0), ColMatrix(rows, 0), ColMatrix(0, cols)};
 #ifdef TELM_HAVE_LAPACK
   // Divide and conquer first; if it reports non-convergence, QR iteration, then Jacobi.
-  SvdResult result;
-  RowMatrix work = a;
+  ColSvd result;
+  ColMatrix work = a;
   if (lapack_svd(LapackDriver::DivideAndConquer, work, result)) return result;
   work = a;
   if (lapack_svd(LapackDriver::QrIteration, work, result)) return result;
@@ -130,21 +115,38 @@ SvdResult thin_svd(RowMatrix a) {
 #endif
 }
 
+}  // namespace
+
+SvdResult thin_svd(RowMatrix a) {
+  // The row-major buffer is the column-major transpose: A^T = U' S V'^H gives A = conj(V') S U'^T,
+  // and the column-major buffers of V'^H and U' are the row-major buffers of u and vh.
+  const Index rows = a.rows(), cols = a.cols();
+  ColSvd t = col_svd(Eigen::Map<const ColMatrix>(a.data(), cols, rows));
+  const Index k = t.s.size();
+  SvdResult result;
+  result.s = std::move(t.s);
+  result.u = Eigen::Map<const RowMatrix>(t.vt.data(), rows, k);
+  result.vh = Eigen::Map<const RowMatrix>(t.u.data(), k, cols);
+  return result;
+}
+
 SvdResult randomized_svd(const Eigen::Ref<const RowMatrix>& a, std::uint64_t rank, std::uint64_t oversampling,
                          std::uint64_t seed) {
-  const auto rows = static_cast<std::uint64_t>(a.rows());
-  const auto cols = static_cast<std::uint64_t>(a.cols());
+  const Index rows = a.rows(), cols = a.cols();
   const std::uint64_t k = std::max<std::uint64_t>(rank, 1);
-  const std::uint64_t sketch_max = k > std::numeric_limits<std::uint64_t>::max() - oversampling
-                                       ? std::numeric_limits<std::uint64_t>::max()
-                                       : k + oversampling;
-  const auto sketch = static_cast<Index>(std::min(std::min(rows, cols), sketch_max));
+  const std::uint64_t sketch_max =
+      k > std::numeric_limits<std::uint64_t>::max() - oversampling ? std::numeric_limits<std::uint64_t>::max()
+                                                                   : k + oversampling;
+  const auto sketch = static_cast<Index>(std::min<std::uint64_t>(
+      std::min(static_cast<std::uint64_t>(rows), static_cast<std::uint64_t>(cols)), sketch_max));
+  const auto kept = static_cast<Index>(std::min<std::uint64_t>(k, static_cast<std::uint64_t>(sketch)));
   if (!a.allFinite()) {
-    return poisoned_result(a.rows(), a.cols(), static_cast<Index>(std::min<std::uint64_t>(k, static_cast<std::uint64_t>(sketch))));
+    ColSvd p = poisoned(rows, cols, kept);
+    return SvdResult{std::move(p.s), p.u, p.vt};
   }
 
   // Column-major storage: filling it in memory order is filling column by column, row 0 first.
-  ColMatrix omega(a.cols(), sketch);
+  ColMatrix omega(cols, sketch);
   ChaChaStream stream = ChaChaStream::from_seed(seed);
   std::complex<double>* entry = omega.data();
   for (Index i = 0; i < omega.size(); ++i) {
@@ -153,22 +155,25 @@ SvdResult randomized_svd(const Eigen::Ref<const RowMatrix>& a, std::uint64_t ran
     entry[i] = std::complex<double>(re, im);
   }
 
-  ColMatrix y(a.rows(), sketch);
-  y.noalias() = a * omega;
-  Eigen::HouseholderQR<ColMatrix> qr(std::move(y));
-  ColMatrix q = ColMatrix::Identity(a.rows(), sketch);
-  q.applyOnTheLeft(qr.householderQ());
+  // The row-major a is the column-major a^T (cols × rows, leading dimension outerStride).
+  const Index lda = a.outerStride();
+  ColMatrix q(rows, sketch);
+  dense::gemm(Op::Transpose, Op::None, rows, sketch, cols, a.data(), lda, omega.data(), cols, q.data(), rows);
+  ColMatrix r;
+  dense::thin_qr(q, r);
 
-  RowMatrix b(sketch, a.cols());
-  b.noalias() = q.adjoint() * a;
-  SvdResult small = thin_svd(std::move(b));
+  ColMatrix b(sketch, cols);
+  dense::gemm(Op::Adjoint, Op::Transpose, sketch, cols, rows, q.data(), rows, a.data(), lda, b.data(), sketch);
+  ColSvd small = col_svd(std::move(b));
 
-  const Index r = static_cast<Index>(std::min<std::uint64_t>(k, static_cast<std::uint64_t>(small.s.size())));
+  const auto kept_values = std::min<Index>(kept, small.s.size());
   SvdResult result;
-  result.s = small.s.head(r);
-  result.u.resize(a.rows(), r);
-  result.u.noalias() = q * small.u.leftCols(r);
-  result.vh = small.vh.topRows(r);
+  result.s = small.s.head(kept_values);
+  // u = q · (first columns of u_b), written row-major: as column-major it is u_b^T · q^T.
+  result.u.resize(rows, kept_values);
+  dense::gemm(Op::Transpose, Op::Transpose, kept_values, rows, sketch, small.u.data(), small.u.rows(), q.data(),
+              rows, result.u.data(), kept_values);
+  result.vh = small.vt.topRows(kept_values);
   return result;
 }
 

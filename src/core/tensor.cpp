@@ -9,8 +9,7 @@
 #include <string>
 #include <utility>
 
-#include <Eigen/QR>
-
+#include "core/dense.hpp"
 #include "core/invariant.hpp"
 
 namespace telm {
@@ -19,7 +18,6 @@ namespace {
 using Eigen::Index;
 using Element = SiteTensor::Element;
 using ColMatrix = Eigen::MatrixXcd;
-using GateMap = Eigen::Map<const RowMatrix>;
 constexpr std::uint64_t kU64Max = std::numeric_limits<std::uint64_t>::max();
 
 // Largest element count we ever try to hold in one vector.
@@ -45,21 +43,28 @@ std::optional<errors::DimensionMismatch> matrix_side_mismatch(std::size_t length
 }
 
 // out[l][t][r] = sum over s of gate[t][s] * in[l][s][r], for data laid out as left × dim × right.
+// Written out on the real and imaginary parts: the gates are tiny (dim 2 or 4), where a general
+// matrix product per block costs more in set-up than in arithmetic.
 void apply_to_middle_index(const Element* in, Element* out, std::uint64_t left, std::uint64_t dim,
                            std::uint64_t right, std::span<const Element> gate) {
-  const GateMap g(gate.data(), as_index(dim), as_index(dim));
   const std::uint64_t block = dim * right;
   for (std::uint64_t l = 0; l < left; ++l) {
-    Eigen::Map<const RowMatrix> source(in + l * block, as_index(dim), as_index(right));
-    Eigen::Map<RowMatrix> target(out + l * block, as_index(dim), as_index(right));
-    target.noalias() = g * source;
+    for (std::uint64_t t = 0; t < dim; ++t) {
+      double* target = reinterpret_cast<double*>(out + l * block + t * right);
+      for (std::uint64_t r = 0; r < 2 * right; ++r) target[r] = 0.0;
+      for (std::uint64_t s = 0; s < dim; ++s) {
+        const double g_re = gate[t * dim + s].real();
+        const double g_im = gate[t * dim + s].imag();
+        const double* source = reinterpret_cast<const double*>(in + l * block + s * right);
+        for (std::uint64_t r = 0; r < 2 * right; r += 2) {
+          const double x_re = source[r];
+          const double x_im = source[r + 1];
+          target[r] += g_re * x_re - g_im * x_im;
+          target[r + 1] += g_re * x_im + g_im * x_re;
+        }
+      }
+    }
   }
-}
-
-ColMatrix thin_q(const Eigen::HouseholderQR<ColMatrix>& qr, Index rows, Index k) {
-  ColMatrix q = ColMatrix::Identity(rows, k);
-  q.applyOnTheLeft(qr.householderQ());
-  return q;
 }
 
 }  // namespace
@@ -266,13 +271,17 @@ Status Mps::apply_single_site_gate(std::uint64_t site, std::span<const Element> 
 
 void Mps::move_center_right_from(std::uint64_t c) {
   const SiteTensor& here = tensors_[c];
-  const Index rows = as_index(here.left_dim * here.phys_dim);
-  const Index k = std::min(rows, as_index(here.right_dim));
-  Eigen::HouseholderQR<ColMatrix> qr(here.left_view());
-  const RowMatrix q = thin_q(qr, rows, k);
-  const ColMatrix r = qr.matrixQR().topRows(k).triangularView<Eigen::Upper>();
-  RowMatrix carried(k, as_index(phys_dims_[c + 1] * tensors_[c + 1].right_dim));
-  carried.noalias() = r * tensors_[c + 1].right_view();
+  const SiteTensor& next = tensors_[c + 1];
+  const Index bond = as_index(here.right_dim);
+  ColMatrix q = here.left_view();  // column-major copy of the left matrix
+  ColMatrix r;
+  dense::thin_qr(q, r);
+  const Index k = r.rows();
+  // carried = r · (right matrix of c + 1), row-major: as column-major it is next^T · r^T.
+  const Index next_cols = as_index(next.phys_dim * next.right_dim);
+  RowMatrix carried(k, next_cols);
+  dense::gemm(dense::Op::None, dense::Op::Transpose, next_cols, k, bond, next.data.data(), next_cols, r.data(), k,
+              carried.data(), next_cols);
   replace_pair(c, SiteTensor::from_left_matrix(q, phys_dims_[c]), c + 1,
                SiteTensor::from_right_matrix(carried, phys_dims_[c + 1]));
   maybe_compact_arena();
@@ -280,18 +289,21 @@ void Mps::move_center_right_from(std::uint64_t c) {
 
 void Mps::move_center_left_from(std::uint64_t c) {
   const SiteTensor& here = tensors_[c];
-  const Index cols = as_index(here.phys_dim * here.right_dim);
-  const Index k = std::min(cols, as_index(here.left_dim));
-  // The row-major right matrix read column-major is its plain transpose.
-  const Eigen::Map<const ColMatrix> transposed(here.data.data(), cols, as_index(here.left_dim));
-  Eigen::HouseholderQR<ColMatrix> qr(transposed);
-  const ColMatrix q = thin_q(qr, cols, k);
-  // Q column-major is Q^T row-major: orthonormal rows of the new right matrix.
-  const Eigen::Map<const RowMatrix> q_transposed(q.data(), k, cols);
-  const ColMatrix r = qr.matrixQR().topRows(k).triangularView<Eigen::Upper>();
   const SiteTensor& before = tensors_[c - 1];
-  RowMatrix carried(as_index(before.left_dim * before.phys_dim), k);
-  carried.noalias() = before.left_view() * r.transpose();
+  const Index cols = as_index(here.phys_dim * here.right_dim);
+  const Index bond = as_index(here.left_dim);
+  // The row-major right matrix read column-major is its plain transpose.
+  ColMatrix q = Eigen::Map<const ColMatrix>(here.data.data(), cols, bond);
+  ColMatrix r;
+  dense::thin_qr(q, r);
+  const Index k = r.rows();
+  // Q column-major is Q^T row-major: the orthonormal rows of the new right matrix.
+  const Eigen::Map<const RowMatrix> q_transposed(q.data(), k, cols);
+  // carried = (left matrix of c - 1) · r^T, row-major: as column-major it is r · before^T.
+  const Index before_rows = as_index(before.left_dim * before.phys_dim);
+  RowMatrix carried(before_rows, k);
+  dense::gemm(dense::Op::None, dense::Op::None, k, before_rows, bond, r.data(), k, before.data.data(), bond,
+              carried.data(), k);
   replace_pair(c, SiteTensor::from_right_matrix(q_transposed, phys_dims_[c]), c - 1,
                SiteTensor::from_left_matrix(carried, phys_dims_[c - 1]));
   maybe_compact_arena();
@@ -327,8 +339,11 @@ Status Mps::apply_two_site_gate(std::uint64_t site, std::span<const Element> mat
 
   // theta[l*d1 + s1][s2*right + r] is, in memory, a left × (d1*d2) × right tensor whose middle
   // index s1*d2 + s2 is exactly the gate's index: the gate acts on it block by block.
+  // theta = L · R row-major, i.e. column-major theta^T = R^T · L^T.
+  const Index mid = as_index(left_site.right_dim);
   RowMatrix theta(as_index(rows), as_index(cols));
-  theta.noalias() = left_site.left_view() * right_site.right_view();
+  dense::gemm(dense::Op::None, dense::Op::None, as_index(cols), as_index(rows), mid, right_site.data.data(),
+              as_index(cols), left_site.data.data(), mid, theta.data(), as_index(cols));
   RowMatrix gated(as_index(rows), as_index(cols));
   apply_to_middle_index(theta.data(), gated.data(), left, dim, right, matrix);
 
