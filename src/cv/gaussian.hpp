@@ -76,6 +76,7 @@ class GaussianState {
   std::vector<double> covariance_;
   std::size_t displacement_irregular_ = 0;
   std::vector<std::size_t> covariance_row_irregular_;
+  std::vector<double> block_rows_;  // scratch: the block's rows of S V during one update
 };
 
 }  // namespace telm

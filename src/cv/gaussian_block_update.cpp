@@ -37,8 +37,8 @@ double skipping_block_sum(const SymplecticBlock& block, std::size_t r, const Blo
 
 // Row `out` of (S V) S^T from its row `t` of S V (out may be t). Column k outside the block receives
 // t[k] * 1 and t[j] * 0 for every other non-zero t[j]; a block column receives the block terms and
-// t[j] * 0 for every non-zero t[j] outside the block.
-void finish_row(const SymplecticBlock& block, const double* t, double* out, std::size_t size) {
+// t[j] * 0 for every non-zero t[j] outside the block. Returns the number of non-finite entries of out.
+std::size_t finish_row(const SymplecticBlock& block, const double* t, double* out, std::size_t size) {
   const std::size_t non_finite = count_non_finite(std::span<const double>(t, size));
   BlockValues t_block{};
   std::size_t non_finite_in_block = 0;
@@ -51,11 +51,17 @@ void finish_row(const SymplecticBlock& block, const double* t, double* out, std:
   for (std::size_t r = 0; r < block.count; ++r) {
     out_block[r] = poisoned_from_outside ? not_a_number : skipping_block_sum(block, r, t_block);
   }
+  if (non_finite == 0) {
+    for (std::size_t k = 0; k < size; ++k) out[k] = 0.0 + t[k];
+    for (std::size_t r = 0; r < block.count; ++r) out[block.index[r]] = out_block[r];
+    return count_non_finite(std::span<const double>(out_block.data(), block.count));
+  }
   for (std::size_t k = 0; k < size; ++k) {
     const std::size_t others = non_finite - (std::isfinite(t[k]) ? 0 : 1);
     out[k] = others > 0 ? not_a_number : 0.0 + t[k];
   }
   for (std::size_t r = 0; r < block.count; ++r) out[block.index[r]] = out_block[r];
+  return count_non_finite(std::span<const double>(out, size));
 }
 
 
@@ -87,8 +93,7 @@ void update_outside_rows(const SymplecticBlock& block, std::vector<double>& cova
     double* row = covariance.data() + i * size;
     if (row_irregular[i] != 0) {
       // Outside the block this row of S V is 0 + V, which finish_row treats alike.
-      finish_row(block, row, row, size);
-      row_irregular[i] = count_non_finite(std::span<const double>(row, size));
+      row_irregular[i] = finish_row(block, row, row, size);
       continue;
     }
     BlockValues t{};
@@ -119,9 +124,9 @@ void GaussianState::apply_block_to_covariance(const SymplecticBlock& block) {
   const std::size_t count = block.count;
 
   // Rows index[r] of S V; every other row of S V is 0 + V.
-  std::vector<double> product_rows(count * size, 0.0);
+  block_rows_.assign(count * size, 0.0);
   for (std::size_t r = 0; r < count; ++r) {
-    double* t = product_rows.data() + r * size;
+    double* t = block_rows_.data() + r * size;
     for (std::size_t c = 0; c < count; ++c) {
       const double s_rc = block.entry(r, c);
       if (s_rc == 0.0) continue;
@@ -142,8 +147,7 @@ void GaussianState::apply_block_to_covariance(const SymplecticBlock& block) {
   for (std::size_t r = 0; r < count; ++r) {
     const std::size_t i = block.index[r];
     double* row = covariance_.data() + i * size;
-    finish_row(block, product_rows.data() + r * size, row, size);
-    covariance_row_irregular_[i] = count_non_finite(std::span<const double>(row, size));
+    covariance_row_irregular_[i] = finish_row(block, block_rows_.data() + r * size, row, size);
   }
 }
 
