@@ -95,12 +95,12 @@ void run(std::uint64_t n) {
 
   std::printf("\nn = %llu qubits, %llu amplitudes, %.0f MiB\n", static_cast<unsigned long long>(n),
               static_cast<unsigned long long>(amplitudes.len()), 16.0 * double(amplitudes.len()) / (1 << 20));
-  std::printf("  %-34s %10.3f ms   (%.1f GiB/s read+write)\n", "streaming pass", pass_alone * 1e3, gib_per_s);
+  std::printf("  %-34s %10.1f us   (%.1f GiB/s read+write)\n", "streaming pass", pass_alone * 1e6, gib_per_s);
   std::printf("  %-34s %13s %13s %8s\n", "operation", "time", "pass", "x pass");
 
   auto report = [&](const std::string& name, const std::function<void()>& body) {
     const Timing t = time_against_pass(body, pass, min_seconds);
-    std::printf("  %-34s %10.3f ms %10.3f ms %8.2f\n", name.c_str(), t.op * 1e3, t.pass * 1e3, t.op / t.pass);
+    std::printf("  %-34s %10.1f us %10.1f us %8.2f\n", name.c_str(), t.op * 1e6, t.pass * 1e6, t.op / t.pass);
   };
 
   const std::uint64_t low = n - 1, middle = n / 2, high = 0;

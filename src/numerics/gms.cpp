@@ -88,16 +88,44 @@ void run_generic(ComplexBuffer& buffer, const GatherScatterPlan& plan, std::span
 // Dedicated loops for one and two targets of dimension 2. They walk the blocks directly instead
 // of through offset lists, so the innermost loop runs over contiguous amplitudes and vectorises.
 //
-// Dense matrices use exactly the generic loop's arithmetic: each row starts at 0.0 and adds the
-// column terms (m_re x_re - m_im x_im, m_re x_im + m_im x_re) in ascending column order.
-//
-// Matrices with at most one non-zero entry per row (diagonal and permutation-like gates: X, Z,
-// CNOT, CZ, SWAP, RZ, RZZ, ...) keep only that entry. For finite amplitudes this is exact: a
-// zero entry m gives a term that is a signed zero, and a running sum that starts at +0.0 is
-// never -0.0 under round-to-nearest, so adding a signed zero leaves it bit for bit unchanged.
-// The surviving term is therefore added to 0.0 in the same position, and the row's value is
-// identical to the generic loop's.
+// They compute what the generic loop computes: each row starts at 0.0 and adds the column terms
+// (m_re x_re - m_im x_im, m_re x_im + m_im x_re) in ascending column order. Where the matrix has
+// exact zeros the corresponding products are left out, which for finite amplitudes changes no
+// bit of the result:
+//  - a product with a zero factor is a signed zero, and subtracting or adding a signed zero to a
+//    non-zero value gives that value exactly, so a term m_re x_re - 0 x_im is m_re x_re unless
+//    that is itself zero;
+//  - a term that is a signed zero leaves the running sum unchanged: the sum starts at +0.0 and
+//    under round-to-nearest is never -0.0 (x + y is -0.0 only when both are -0.0), and
+//    s + (+-0.0) = s for every s other than -0.0.
+// So real matrices (H, RY, CNOT, CZ, ...) drop the imaginary-part products, RX-shaped matrices
+// (real diagonal, imaginary off-diagonal) drop the zero parts, and matrices with at most one
+// non-zero entry per row (X, Z, RZ, CNOT, CZ, SWAP, RZZ, ...) keep only that entry's term.
 // ---------------------------------------------------------------------------------------------
+
+// Which parts of a matrix entry may be non-zero.
+enum class Part { Complex, Real, Imaginary };
+
+template <Part P>
+[[gnu::always_inline]] inline double term_re(double mr, double mi, double xr, double xi) {
+  if constexpr (P == Part::Complex) return mr * xr - mi * xi;
+  if constexpr (P == Part::Real) return mr * xr;
+  if constexpr (P == Part::Imaginary) return -(mi * xi);
+}
+
+template <Part P>
+[[gnu::always_inline]] inline double term_im(double mr, double mi, double xr, double xi) {
+  if constexpr (P == Part::Complex) return mr * xi + mi * xr;
+  if constexpr (P == Part::Real) return mr * xi;
+  if constexpr (P == Part::Imaginary) return mi * xr;
+}
+
+bool all_real(const Complex* m, std::size_t n) {
+  for (std::size_t i = 0; i < n; ++i) {
+    if (m[i].im != 0.0) return false;
+  }
+  return true;
+}
 
 // Calls step(i0, i1) for every pair of amplitudes that differ only in a dimension-2 target with
 // stride `s` (i1 = i0 + s).
@@ -156,73 +184,61 @@ bool single_entry_rows(const Complex* m, std::uint64_t (&column)[D]) {
   return true;
 }
 
-void apply_one_qubit(double* __restrict re, double* __restrict im, std::uint64_t total, std::uint64_t s,
+// Rows (0, 1) of [[m00, m01], [m10, m11]]; Diagonal and Off give the parts of m00, m11 and of
+// m01, m10 that may be non-zero.
+template <Part Diagonal, Part Off>
+void dense_one_qubit(double* __restrict re, double* __restrict im, std::uint64_t total, std::uint64_t s,
                      const Complex* m) {
   const double m00r = m[0].re, m00i = m[0].im, m01r = m[1].re, m01i = m[1].im;
   const double m10r = m[2].re, m10i = m[2].im, m11r = m[3].re, m11i = m[3].im;
-
-  std::uint64_t column[2];
-  if (single_entry_rows<2>(m, column)) {
-    const double a_r = m[column[0]].re, a_i = m[column[0]].im;
-    const double b_r = m[2 + column[1]].re, b_i = m[2 + column[1]].im;
-    const std::uint64_t src0 = column[0] * s, src1 = column[1] * s;
-    for_each_pair(total, s, [=](std::uint64_t i0, std::uint64_t i1) {
-      const double u_r = re[i0 + src0], u_i = im[i0 + src0];
-      const double v_r = re[i0 + src1], v_i = im[i0 + src1];
-      re[i0] = 0.0 + (a_r * u_r - a_i * u_i);
-      im[i0] = 0.0 + (a_r * u_i + a_i * u_r);
-      re[i1] = 0.0 + (b_r * v_r - b_i * v_i);
-      im[i1] = 0.0 + (b_r * v_i + b_i * v_r);
-    });
-    return;
-  }
-
   for_each_pair(total, s, [=](std::uint64_t i0, std::uint64_t i1) {
     const double x0r = re[i0], x0i = im[i0], x1r = re[i1], x1i = im[i1];
-    re[i0] = (0.0 + (m00r * x0r - m00i * x0i)) + (m01r * x1r - m01i * x1i);
-    im[i0] = (0.0 + (m00r * x0i + m00i * x0r)) + (m01r * x1i + m01i * x1r);
-    re[i1] = (0.0 + (m10r * x0r - m10i * x0i)) + (m11r * x1r - m11i * x1i);
-    im[i1] = (0.0 + (m10r * x0i + m10i * x0r)) + (m11r * x1i + m11i * x1r);
+    re[i0] = (0.0 + term_re<Diagonal>(m00r, m00i, x0r, x0i)) + term_re<Off>(m01r, m01i, x1r, x1i);
+    im[i0] = (0.0 + term_im<Diagonal>(m00r, m00i, x0r, x0i)) + term_im<Off>(m01r, m01i, x1r, x1i);
+    re[i1] = (0.0 + term_re<Off>(m10r, m10i, x0r, x0i)) + term_re<Diagonal>(m11r, m11i, x1r, x1i);
+    im[i1] = (0.0 + term_im<Off>(m10r, m10i, x0r, x0i)) + term_im<Diagonal>(m11r, m11i, x1r, x1i);
   });
 }
 
-void apply_two_qubit(double* __restrict re, double* __restrict im, std::uint64_t total, std::uint64_t high,
-                     std::uint64_t low, const Complex* m) {
-  // Block index 1 is the lower (less significant) target set, index 2 the higher one.
-  const std::uint64_t offset[4] = {0, low, high, high + low};
+// Row r takes its one entry from column column[r].
+template <Part P>
+void single_entry_one_qubit(double* __restrict re, double* __restrict im, std::uint64_t total, std::uint64_t s,
+                            const Complex* m, const std::uint64_t (&column)[2]) {
+  const double ar = m[column[0]].re, ai = m[column[0]].im;
+  const double br = m[2 + column[1]].re, bi = m[2 + column[1]].im;
+  const std::uint64_t src0 = column[0] * s, src1 = column[1] * s;
+  for_each_pair(total, s, [=](std::uint64_t i0, std::uint64_t i1) {
+    const double ur = re[i0 + src0], ui = im[i0 + src0];
+    const double vr = re[i0 + src1], vi = im[i0 + src1];
+    re[i0] = 0.0 + term_re<P>(ar, ai, ur, ui);
+    im[i0] = 0.0 + term_im<P>(ar, ai, ur, ui);
+    re[i1] = 0.0 + term_re<P>(br, bi, vr, vi);
+    im[i1] = 0.0 + term_im<P>(br, bi, vr, vi);
+  });
+}
 
-  std::uint64_t column[4];
-  if (single_entry_rows<4>(m, column)) {
-    const double a0r = m[0 + column[0]].re, a0i = m[0 + column[0]].im;
-    const double a1r = m[4 + column[1]].re, a1i = m[4 + column[1]].im;
-    const double a2r = m[8 + column[2]].re, a2i = m[8 + column[2]].im;
-    const double a3r = m[12 + column[3]].re, a3i = m[12 + column[3]].im;
-    const std::uint64_t s0 = offset[column[0]], s1 = offset[column[1]];
-    const std::uint64_t s2 = offset[column[2]], s3 = offset[column[3]];
-    const std::uint64_t o1 = offset[1], o2 = offset[2], o3 = offset[3];
-    for_each_quad(total, high, low, [=](std::uint64_t b) {
-      const double x0r = re[b + s0], x0i = im[b + s0];
-      const double x1r = re[b + s1], x1i = im[b + s1];
-      const double x2r = re[b + s2], x2i = im[b + s2];
-      const double x3r = re[b + s3], x3i = im[b + s3];
-      re[b] = 0.0 + (a0r * x0r - a0i * x0i);
-      im[b] = 0.0 + (a0r * x0i + a0i * x0r);
-      re[b + o1] = 0.0 + (a1r * x1r - a1i * x1i);
-      im[b + o1] = 0.0 + (a1r * x1i + a1i * x1r);
-      re[b + o2] = 0.0 + (a2r * x2r - a2i * x2i);
-      im[b + o2] = 0.0 + (a2r * x2i + a2i * x2r);
-      re[b + o3] = 0.0 + (a3r * x3r - a3i * x3i);
-      im[b + o3] = 0.0 + (a3r * x3i + a3i * x3r);
-    });
-    return;
+void apply_one_qubit(double* re, double* im, std::uint64_t total, std::uint64_t s, const Complex* m) {
+  const bool real = all_real(m, 4);
+  std::uint64_t column[2];
+  if (single_entry_rows<2>(m, column)) {
+    if (real) return single_entry_one_qubit<Part::Real>(re, im, total, s, m, column);
+    return single_entry_one_qubit<Part::Complex>(re, im, total, s, m, column);
   }
+  if (real) return dense_one_qubit<Part::Real, Part::Real>(re, im, total, s, m);
+  const bool rx_shaped = m[0].im == 0.0 && m[3].im == 0.0 && m[1].re == 0.0 && m[2].re == 0.0;
+  if (rx_shaped) return dense_one_qubit<Part::Real, Part::Imaginary>(re, im, total, s, m);
+  return dense_one_qubit<Part::Complex, Part::Complex>(re, im, total, s, m);
+}
 
+template <Part P>
+void dense_two_qubit(double* __restrict re, double* __restrict im, std::uint64_t total, std::uint64_t high,
+                     std::uint64_t low, const Complex* m) {
   double mr[16], mi[16];
   for (int k = 0; k < 16; ++k) {
     mr[k] = m[k].re;
     mi[k] = m[k].im;
   }
-  const std::uint64_t o1 = offset[1], o2 = offset[2], o3 = offset[3];
+  const std::uint64_t o1 = low, o2 = high, o3 = high + low;
   for_each_quad(total, high, low, [&, re, im](std::uint64_t b) {
     const double xr[4] = {re[b], re[b + o1], re[b + o2], re[b + o3]};
     const double xi[4] = {im[b], im[b + o1], im[b + o2], im[b + o3]};
@@ -231,8 +247,8 @@ void apply_two_qubit(double* __restrict re, double* __restrict im, std::uint64_t
       double sr = 0.0;
       double si = 0.0;
       for (int c = 0; c < 4; ++c) {
-        sr = sr + (mr[4 * r + c] * xr[c] - mi[4 * r + c] * xi[c]);
-        si = si + (mr[4 * r + c] * xi[c] + mi[4 * r + c] * xr[c]);
+        sr = sr + term_re<P>(mr[4 * r + c], mi[4 * r + c], xr[c], xi[c]);
+        si = si + term_im<P>(mr[4 * r + c], mi[4 * r + c], xr[c], xi[c]);
       }
       yr[r] = sr;
       yi[r] = si;
@@ -246,6 +262,46 @@ void apply_two_qubit(double* __restrict re, double* __restrict im, std::uint64_t
     re[b + o3] = yr[3];
     im[b + o3] = yi[3];
   });
+}
+
+template <Part P>
+void single_entry_two_qubit(double* __restrict re, double* __restrict im, std::uint64_t total, std::uint64_t high,
+                            std::uint64_t low, const Complex* m, const std::uint64_t (&column)[4]) {
+  // Block index 1 is the lower (less significant) target set, index 2 the higher one.
+  const std::uint64_t offset[4] = {0, low, high, high + low};
+  const double a0r = m[0 + column[0]].re, a0i = m[0 + column[0]].im;
+  const double a1r = m[4 + column[1]].re, a1i = m[4 + column[1]].im;
+  const double a2r = m[8 + column[2]].re, a2i = m[8 + column[2]].im;
+  const double a3r = m[12 + column[3]].re, a3i = m[12 + column[3]].im;
+  const std::uint64_t s0 = offset[column[0]], s1 = offset[column[1]];
+  const std::uint64_t s2 = offset[column[2]], s3 = offset[column[3]];
+  const std::uint64_t o1 = offset[1], o2 = offset[2], o3 = offset[3];
+  for_each_quad(total, high, low, [=](std::uint64_t b) {
+    const double x0r = re[b + s0], x0i = im[b + s0];
+    const double x1r = re[b + s1], x1i = im[b + s1];
+    const double x2r = re[b + s2], x2i = im[b + s2];
+    const double x3r = re[b + s3], x3i = im[b + s3];
+    re[b] = 0.0 + term_re<P>(a0r, a0i, x0r, x0i);
+    im[b] = 0.0 + term_im<P>(a0r, a0i, x0r, x0i);
+    re[b + o1] = 0.0 + term_re<P>(a1r, a1i, x1r, x1i);
+    im[b + o1] = 0.0 + term_im<P>(a1r, a1i, x1r, x1i);
+    re[b + o2] = 0.0 + term_re<P>(a2r, a2i, x2r, x2i);
+    im[b + o2] = 0.0 + term_im<P>(a2r, a2i, x2r, x2i);
+    re[b + o3] = 0.0 + term_re<P>(a3r, a3i, x3r, x3i);
+    im[b + o3] = 0.0 + term_im<P>(a3r, a3i, x3r, x3i);
+  });
+}
+
+void apply_two_qubit(double* re, double* im, std::uint64_t total, std::uint64_t high, std::uint64_t low,
+                     const Complex* m) {
+  const bool real = all_real(m, 16);
+  std::uint64_t column[4];
+  if (single_entry_rows<4>(m, column)) {
+    if (real) return single_entry_two_qubit<Part::Real>(re, im, total, high, low, m, column);
+    return single_entry_two_qubit<Part::Complex>(re, im, total, high, low, m, column);
+  }
+  if (real) return dense_two_qubit<Part::Real>(re, im, total, high, low, m);
+  return dense_two_qubit<Part::Complex>(re, im, total, high, low, m);
 }
 
 }  // namespace

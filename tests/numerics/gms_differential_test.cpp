@@ -27,7 +27,7 @@ class Random {
   std::mt19937_64 engine_;
 };
 
-enum class Shape { Dense, Monomial, Diagonal, SparseDense, ZeroRow };
+enum class Shape { Dense, Monomial, Diagonal, SparseDense, ZeroRow, Real, RxShaped, RealMonomial };
 
 std::vector<Complex> random_matrix(Random& rng, std::uint64_t d, Shape shape) {
   std::vector<Complex> m(d * d);
@@ -54,6 +54,21 @@ std::vector<Complex> random_matrix(Random& rng, std::uint64_t d, Shape shape) {
       for (auto& z : m) z = rng.below(3) == 0 ? Complex{rng.uniform(), rng.uniform()} : Complex{};
       m[0] = {rng.uniform(), 0.0};
       m[1] = {0.0, rng.uniform()};
+      break;
+    case Shape::Real:  // imaginary parts are zeros of either sign, as in H, RY, CNOT
+      for (auto& z : m) z = {rng.below(5) == 0 ? 0.0 : rng.uniform(), rng.below(2) ? 0.0 : -0.0};
+      break;
+    case Shape::RxShaped:  // real diagonal, imaginary off-diagonal, as in RX
+      for (std::uint64_t r = 0; r < d; ++r) {
+        for (std::uint64_t c = 0; c < d; ++c) {
+          const double zero = rng.below(2) ? 0.0 : -0.0;
+          m[r * d + c] = r == c ? Complex{rng.uniform(), zero} : Complex{zero, rng.uniform()};
+        }
+      }
+      break;
+    case Shape::RealMonomial:
+      m = random_matrix(rng, d, Shape::Monomial);
+      for (auto& z : m) z.im = rng.below(2) ? 0.0 : -0.0;
       break;
     case Shape::ZeroRow:
       for (std::uint64_t r = 0; r < d; ++r) m[r * d + (r + 1) % d] = {rng.uniform(), rng.uniform()};
@@ -128,8 +143,9 @@ void expect_close(const ComplexBuffer& a, const std::vector<Complex>& b, const c
 
 TEST(GatherScatterDifferential, QubitFastPathsMatchGenericKernelAndDenseProduct) {
   Random rng(20261211);
-  const Shape shapes[] = {Shape::Dense, Shape::Monomial, Shape::Diagonal, Shape::SparseDense, Shape::ZeroRow};
-  for (int trial = 0; trial < 400; ++trial) {
+  const Shape shapes[] = {Shape::Dense,   Shape::Monomial, Shape::Diagonal,    Shape::SparseDense,
+                          Shape::ZeroRow, Shape::Real,     Shape::RxShaped,    Shape::RealMonomial};
+  for (int trial = 0; trial < 640; ++trial) {
     const std::uint64_t n = 1 + rng.below(8);
     const std::uint64_t k = n == 1 ? 1 : 1 + rng.below(2);
     Indices targets;
@@ -140,7 +156,7 @@ TEST(GatherScatterDifferential, QubitFastPathsMatchGenericKernelAndDenseProduct)
     std::sort(targets.begin(), targets.end());
     const Indices dims(n, 2);
     const std::uint64_t d = k == 1 ? 2 : 4;
-    const auto m = random_matrix(rng, d, shapes[trial % 5]);
+    const auto m = random_matrix(rng, d, shapes[trial % 8]);
     const auto start = random_state(rng, std::uint64_t{1} << n);
 
     auto fast = start;
@@ -172,7 +188,8 @@ TEST(GatherScatterDifferential, MixedDimensionsMatchDenseProduct) {
     std::sort(targets.begin(), targets.end());
     std::uint64_t d = 1;
     for (auto t : targets) d *= dims[t];
-    const auto m = random_matrix(rng, d, trial % 2 ? Shape::Dense : Shape::Monomial);
+    const Shape shape = trial % 3 == 0 ? Shape::Dense : trial % 3 == 1 ? Shape::Monomial : Shape::Real;
+    const auto m = random_matrix(rng, d, shape);
     const auto start = random_state(rng, len);
 
     auto fast = start;
