@@ -64,7 +64,6 @@ std::size_t finish_row(const SymplecticBlock& block, const double* t, double* ou
   return count_non_finite(std::span<const double>(out, size));
 }
 
-
 // Every row outside the block. A regular row changes only in its block columns; with finite block entries
 // a zero t[c] there adds only +-0 and needs no test.
 template <std::size_t Count, bool FiniteBlock>
