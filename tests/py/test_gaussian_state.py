@@ -3,7 +3,7 @@ import weakref
 
 import pytest
 
-from _telm import GaussianState
+from _telm import GaussianState, SystemSpec
 
 OUT_OF_RANGE = "subsystem index {} out of range (system has {} subsystems)"
 DISTINCT = "not yet implemented: two-mode gate requires distinct modes"
@@ -56,6 +56,8 @@ def test_class_traits():
         weakref.ref(state)
     with pytest.raises(TypeError):
         type("Derived", (GaussianState,), {})
+    with pytest.raises(TypeError):
+        GaussianState.n_modes(SystemSpec([2]))
 
 
 def test_operations_follow_the_native_state():
