@@ -1,5 +1,7 @@
 #include "core/svd.hpp"
 
+#include "core/dense.hpp"
+
 #include <cmath>
 #include <limits>
 #include <random>
@@ -92,6 +94,64 @@ TEST(Svd, NonFiniteInputReturnsNotANumber) {
     ASSERT_GE(sketch.s.size(), 1);
     EXPECT_TRUE(std::isnan(sketch.s[0]));
     EXPECT_EQ(sketch.vh.cols(), 30);
+  }
+}
+
+}  // namespace
+}  // namespace telm
+
+namespace telm {
+namespace {
+
+using dense::ColMatrix;
+using dense::Op;
+
+ColMatrix apply_op(const ColMatrix& m, Op op) {
+  switch (op) {
+    case Op::None: return m;
+    case Op::Transpose: return m.transpose();
+    case Op::Adjoint: return m.adjoint();
+  }
+  return m;
+}
+
+TEST(DenseGemm, EveryOperandFormAgainstPlainProduct) {
+  const Eigen::Index m = 7, n = 5, k = 9;
+  for (const Op op_a : {Op::None, Op::Transpose, Op::Adjoint}) {
+    for (const Op op_b : {Op::None, Op::Transpose, Op::Adjoint}) {
+      SCOPED_TRACE(testing::Message() << static_cast<char>(op_a) << static_cast<char>(op_b));
+      // Stored shapes are those before the operation; leading dimensions are larger than the rows.
+      const Eigen::Index a_rows = op_a == Op::None ? m : k, a_cols = op_a == Op::None ? k : m;
+      const Eigen::Index b_rows = op_b == Op::None ? k : n, b_cols = op_b == Op::None ? n : k;
+      const ColMatrix a_store = random_matrix(a_rows + 3, a_cols, 21);
+      const ColMatrix b_store = random_matrix(b_rows + 2, b_cols, 22);
+      ColMatrix c_store = ColMatrix::Constant(m + 1, n, {7.0, 7.0});
+      dense::gemm(op_a, op_b, m, n, k, a_store.data(), a_rows + 3, b_store.data(), b_rows + 2, c_store.data(), m + 1);
+      const ColMatrix expected =
+          apply_op(a_store.topRows(a_rows), op_a) * apply_op(b_store.topRows(b_rows), op_b);
+      EXPECT_LT((c_store.topRows(m) - expected).norm(), 1e-12 * expected.norm());
+      EXPECT_EQ(c_store.row(m), ColMatrix::Constant(1, n, {7.0, 7.0}));  // padding untouched
+    }
+  }
+}
+
+TEST(DenseThinQr, TallWideAndSquare) {
+  for (const auto& [rows, cols] : {std::pair{12, 5}, std::pair{5, 12}, std::pair{6, 6}, std::pair{1, 3}}) {
+    SCOPED_TRACE(testing::Message() << rows << "x" << cols);
+    const ColMatrix a = random_matrix(rows, cols, 31);
+    ColMatrix q = a;
+    ColMatrix r;
+    dense::thin_qr(q, r);
+    const Eigen::Index k = std::min(rows, cols);
+    ASSERT_EQ(q.rows(), rows);
+    ASSERT_EQ(q.cols(), k);
+    ASSERT_EQ(r.rows(), k);
+    ASSERT_EQ(r.cols(), cols);
+    EXPECT_LT((q.adjoint() * q - ColMatrix::Identity(k, k)).norm(), 1e-12);
+    EXPECT_LT((q * r - a).norm(), 1e-12 * a.norm());
+    for (Eigen::Index i = 0; i < k; ++i) {
+      for (Eigen::Index j = 0; j < i; ++j) EXPECT_EQ(r(i, j), std::complex<double>(0.0, 0.0));
+    }
   }
 }
 
