@@ -5,6 +5,7 @@ apt_packages=(
   build-essential cmake ninja-build ccache
   libeigen3-dev libutf8proc-dev libopenblas-dev
   libgtest-dev libgmock-dev
+  nlohmann-json3-dev
 )
 
 # PyPI packages for building the module (the same as pyproject's build requirements, for
@@ -15,7 +16,7 @@ build_python_packages=(scikit-build-core cmake ninja)
 test_python_packages=(pytest numpy)
 
 # PyPI packages the peer benchmarks compare against.
-bench_python_packages=(numpy)
+bench_python_packages=(numpy qulacs qiskit qiskit-aer pennylane pennylane-lightning)
 
 # Installs the Debian packages when running as root and any is missing; otherwise says what to install.
 install_apt_packages() {

@@ -12,7 +12,8 @@ PyTypeObject* system_spec_type();
 // The description held by a SystemSpec instance (type already checked by argument binding).
 const SystemDescription& system_description_of(PyObject* spec);
 
-// Further classes register here, in module order: circuit_type, mps_simulator_type, gaussian_state_type.
+// The other classes, in module order.
+PyTypeObject* circuit_type();
 PyTypeObject* mps_simulator_type();
 PyTypeObject* gaussian_state_type();
 

@@ -29,7 +29,7 @@ PyMethodDef module_functions[] = {
 // The classes in module order; each entry's getter creates the type.
 constexpr TypeGetter kClasses[] = {
     system_spec_type,
-    // circuit_type,
+    circuit_type,
     mps_simulator_type,
     gaussian_state_type,
 };
