@@ -23,6 +23,8 @@ bool check_preconditions(const ComplexBuffer& buffer, std::span<const std::uint6
   }
   if (targets.back() >= dims.size()) return violation("target index out of range");
 
+  // A state of 2^64 or more amplitudes cannot exist, so neither can more subsystems than 64.
+  if (dims.size() > 64) return violation("buffer length must equal the product of dims");
   std::uint64_t total = 1;
   for (std::uint64_t dim : dims) {
     if (dim != 0 && total > buffer.len() / dim) return violation("buffer length must equal the product of dims");
