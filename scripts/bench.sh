@@ -1,14 +1,16 @@
 #!/usr/bin/env bash
 # Runs a benchmark against its peers: bash scripts/bench.sh peers|mps_peers|gaussian_peers [args]
-# Installs telm and the peers into the virtual environment .venv-bench first.
+# Installs telm and that benchmark's peers into its own virtual environment, .venv-bench-<name>.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/deps.sh
 install_apt_packages
 name=${1:?usage: scripts/bench.sh peers|mps_peers|gaussian_peers [args]}
 shift
-python3 -m venv .venv-bench
-.venv-bench/bin/python -m pip install -q --upgrade pip
-.venv-bench/bin/python -m pip install -q "${bench_python_packages[@]}"
-.venv-bench/bin/python -m pip install -q .
-.venv-bench/bin/python "bench/$name.py" "$@"
+packages="${name}_packages[@]"
+venv=.venv-bench-$name
+python3 -m venv "$venv"
+"$venv/bin/python" -m pip install -q --upgrade pip
+"$venv/bin/python" -m pip install -q "${!packages}"
+"$venv/bin/python" -m pip install -q .
+"$venv/bin/python" "bench/$name.py" "$@"

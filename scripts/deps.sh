@@ -15,8 +15,11 @@ build_python_packages=(scikit-build-core cmake ninja)
 # PyPI packages the Python tests use.
 test_python_packages=(pytest numpy)
 
-# PyPI packages the peer benchmarks compare against.
-bench_python_packages=(numpy qulacs qiskit qiskit-aer pennylane pennylane-lightning)
+# PyPI packages each peer benchmark compares against (bench/<name>.py); each benchmark gets its
+# own virtual environment, since the peers pin clashing versions.
+peers_packages=(numpy qulacs qiskit qiskit-aer pennylane pennylane-lightning)
+mps_peers_packages=(numpy quimb)
+gaussian_peers_packages=("numpy<2" "scipy<1.14" "thewalrus<0.22" strawberryfields)
 
 # Installs the Debian packages when running as root and any is missing; otherwise says what to install.
 install_apt_packages() {
