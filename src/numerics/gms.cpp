@@ -266,18 +266,23 @@ void dense_two_qubit(double* __restrict re, double* __restrict im, std::uint64_t
   });
 }
 
-template <Part P>
+// Row r takes its one entry from column column[r]. Diagonal matrices (column[r] == r) get their
+// own instantiation: with sources equal to destinations, every offset is known to the compiler
+// when both targets are the two lowest qubits, and the loop over adjacent quadruples vectorises.
+template <Part P, bool Diagonal>
 void single_entry_two_qubit(double* __restrict re, double* __restrict im, std::uint64_t total, std::uint64_t high,
                             std::uint64_t low, const Complex* m, const std::uint64_t (&column)[4]) {
   // Block index 1 is the lower (less significant) target set, index 2 the higher one.
-  const std::uint64_t offset[4] = {0, low, high, high + low};
+  const std::uint64_t o1 = low, o2 = high, o3 = high + low;
+  const std::uint64_t offset[4] = {0, o1, o2, o3};
   const double a0r = m[0 + column[0]].re, a0i = m[0 + column[0]].im;
   const double a1r = m[4 + column[1]].re, a1i = m[4 + column[1]].im;
   const double a2r = m[8 + column[2]].re, a2i = m[8 + column[2]].im;
   const double a3r = m[12 + column[3]].re, a3i = m[12 + column[3]].im;
-  const std::uint64_t s0 = offset[column[0]], s1 = offset[column[1]];
-  const std::uint64_t s2 = offset[column[2]], s3 = offset[column[3]];
-  const std::uint64_t o1 = offset[1], o2 = offset[2], o3 = offset[3];
+  const std::uint64_t s0 = Diagonal ? 0 : offset[column[0]];
+  const std::uint64_t s1 = Diagonal ? o1 : offset[column[1]];
+  const std::uint64_t s2 = Diagonal ? o2 : offset[column[2]];
+  const std::uint64_t s3 = Diagonal ? o3 : offset[column[3]];
   for_each_quad(total, high, low, [=](std::uint64_t b) {
     const double x0r = re[b + s0], x0i = im[b + s0];
     const double x1r = re[b + s1], x1i = im[b + s1];
@@ -299,8 +304,11 @@ void apply_two_qubit(double* re, double* im, std::uint64_t total, std::uint64_t 
   const bool real = all_real(m, 16);
   std::uint64_t column[4];
   if (single_entry_rows<4>(m, column)) {
-    if (real) return single_entry_two_qubit<Part::Real>(re, im, total, high, low, m, column);
-    return single_entry_two_qubit<Part::Complex>(re, im, total, high, low, m, column);
+    const bool diagonal = column[0] == 0 && column[1] == 1 && column[2] == 2 && column[3] == 3;
+    if (diagonal && real) return single_entry_two_qubit<Part::Real, true>(re, im, total, high, low, m, column);
+    if (diagonal) return single_entry_two_qubit<Part::Complex, true>(re, im, total, high, low, m, column);
+    if (real) return single_entry_two_qubit<Part::Real, false>(re, im, total, high, low, m, column);
+    return single_entry_two_qubit<Part::Complex, false>(re, im, total, high, low, m, column);
   }
   if (real) return dense_two_qubit<Part::Real>(re, im, total, high, low, m);
   return dense_two_qubit<Part::Complex>(re, im, total, high, low, m);
