@@ -62,7 +62,7 @@ int main(int argc, char** argv) {
   const int depth = argc > 2 ? std::atoi(argv[2]) : 20;
   const int repeats = argc > 3 ? std::atoi(argv[3]) : 3;
 
-  // The same angles as bench/mps_quimb.py: uniform in [0, 2π) from a fixed seed, layer by layer.
+  // Angles uniform in [0, 2π) from a fixed seed, layer by layer (bench/mps_peers.py draws its own).
   std::mt19937_64 gen(1234);
   std::uniform_real_distribution<double> angle(0.0, 2.0 * 3.141592653589793);
   std::vector<double> angles(static_cast<std::size_t>(n) * static_cast<std::size_t>(depth));

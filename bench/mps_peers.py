@@ -5,7 +5,7 @@ bonds (odd layers); both simulators get the same angles. Prints the wall time pe
 (whole circuit divided by the number of CNOTs), the kept squared norm of each, and the ratio
 telm / quimb. Linear algebra is single-threaded on both sides.
 
-Usage: OPENBLAS_NUM_THREADS=1 python bench/mps_quimb.py [n_qubits] [depth] [repeats]
+Usage: bash scripts/bench.sh mps_peers [n_qubits] [depth] [repeats]
 """
 
 import os
