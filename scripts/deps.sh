@@ -13,7 +13,7 @@ apt_packages=(
 build_python_packages=(scikit-build-core cmake ninja)
 
 # PyPI packages the Python tests use.
-test_python_packages=(pytest numpy)
+test_python_packages=(pytest numpy mypy)
 
 # PyPI packages each peer benchmark compares against (bench/<name>.py); each benchmark gets its
 # own virtual environment, since the peers pin clashing versions.
