@@ -95,7 +95,7 @@ AffineRotationGate::AffineRotationGate(std::uint8_t axis, std::span<const std::p
     param_indices_.push_back(index);
     coefficients_.push_back(coefficient);
   }
-  spec_ = ParamSpec(param_indices_);
+  binding_ = ParamSpec(param_indices_);
 }
 
 Result<ComplexMatrix> AffineRotationGate::matrix(const SystemDescription& system,

@@ -20,7 +20,7 @@ inline constexpr double HADAMARD_ENTRY = 0.7071067811865476;
 // A gate without parameters and with a fixed matrix.
 class FixedGate : public Operator {
  public:
-  [[nodiscard]] const ParamSpec& param_spec() const final { return spec_; }
+  [[nodiscard]] const ParamSpec& param_spec() const final { return binding_; }
   [[nodiscard]] Result<ComplexMatrix> matrix(const SystemDescription& system, std::span<const std::uint64_t> targets,
                                              std::span<const double> params) const final;
 
@@ -28,7 +28,7 @@ class FixedGate : public Operator {
   [[nodiscard]] virtual ComplexMatrix fixed_matrix() const = 0;
 
  private:
-  ParamSpec spec_;
+  ParamSpec binding_;
 };
 
 class XGate final : public FixedGate {
@@ -91,11 +91,11 @@ class SwapGate final : public FixedGate {
 // A rotation by theta = coefficient * the one parameter at param_index of the run's vector.
 class RotationGate : public Operator {
  public:
-  explicit RotationGate(std::uint64_t param_index) : spec_(std::vector<std::uint64_t>{param_index}) {}
+  explicit RotationGate(std::uint64_t param_index) : binding_(std::vector<std::uint64_t>{param_index}) {}
 
-  [[nodiscard]] const ParamSpec& param_spec() const final { return spec_; }
+  [[nodiscard]] const ParamSpec& param_spec() const final { return binding_; }
   [[nodiscard]] double coefficient() const { return coefficient_; }
-  [[nodiscard]] std::uint64_t param_index() const { return spec_.indices()[0]; }
+  [[nodiscard]] std::uint64_t param_index() const { return binding_.indices()[0]; }
   [[nodiscard]] Result<ComplexMatrix> matrix(const SystemDescription& system, std::span<const std::uint64_t> targets,
                                              std::span<const double> params) const final;
 
@@ -104,7 +104,7 @@ class RotationGate : public Operator {
   [[nodiscard]] virtual ComplexMatrix rotation_matrix(double c, double s) const = 0;
 
  private:
-  ParamSpec spec_;
+  ParamSpec binding_;
   double coefficient_ = 1.0;
 };
 
@@ -153,7 +153,7 @@ class AffineRotationGate final : public Operator {
   AffineRotationGate(std::uint8_t axis, std::span<const std::pair<std::uint64_t, double>> terms);
 
   [[nodiscard]] std::uint64_t n_targets() const override { return 1; }
-  [[nodiscard]] const ParamSpec& param_spec() const override { return spec_; }
+  [[nodiscard]] const ParamSpec& param_spec() const override { return binding_; }
   [[nodiscard]] Result<ComplexMatrix> matrix(const SystemDescription& system, std::span<const std::uint64_t> targets,
                                              std::span<const double> params) const override;
 
@@ -164,7 +164,7 @@ class AffineRotationGate final : public Operator {
  private:
   std::vector<std::uint64_t> param_indices_;
   std::vector<double> coefficients_;
-  ParamSpec spec_;
+  ParamSpec binding_;
   std::uint8_t axis_;
 };
 

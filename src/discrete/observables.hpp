@@ -12,7 +12,7 @@ namespace telm {
 // significant bit), with sums from 0.0 in ascending index order; nothing is divided by the norm.
 class PauliObservable : public Observable {
  public:
-  [[nodiscard]] const ParamSpec& param_spec() const final { return spec_; }
+  [[nodiscard]] const ParamSpec& param_spec() const final { return binding_; }
   // The Pauli matrix; checks the target count and that no parameters are given, not the system.
   [[nodiscard]] Result<ComplexMatrix> matrix(const SystemDescription& system, std::span<const std::uint64_t> targets,
                                              std::span<const double> params) const final;
@@ -28,7 +28,7 @@ class PauliObservable : public Observable {
                                         AmplitudeView amplitudes) const = 0;
 
  private:
-  ParamSpec spec_;
+  ParamSpec binding_;
 };
 
 class PauliX final : public PauliObservable {

@@ -13,18 +13,18 @@ namespace {
 // A minimal operator to exercise the interface defaults.
 class BoundOperator final : public Operator {
  public:
-  explicit BoundOperator(ParamSpec spec) : spec_(std::move(spec)) {}
+  explicit BoundOperator(ParamSpec binding) : binding_(std::move(binding)) {}
   std::uint64_t n_targets() const override { return 2; }
   Result<ComplexMatrix> matrix(const SystemDescription&, std::span<const std::uint64_t>,
                                std::span<const double> params) const override {
-    if (params.size() != spec_.required_count())
-      return fail(errors::ParameterCountMismatch{spec_.required_count(), params.size()});
+    if (params.size() != binding_.required_count())
+      return fail(errors::ParameterCountMismatch{binding_.required_count(), params.size()});
     return ComplexMatrix::zeros(4);
   }
-  const ParamSpec& param_spec() const override { return spec_; }
+  const ParamSpec& param_spec() const override { return binding_; }
 
  private:
-  ParamSpec spec_;
+  ParamSpec binding_;
 };
 
 class OtherOperator final : public Operator {
@@ -34,10 +34,10 @@ class OtherOperator final : public Operator {
                                std::span<const double>) const override {
     return ComplexMatrix::zeros(2);
   }
-  const ParamSpec& param_spec() const override { return spec_; }
+  const ParamSpec& param_spec() const override { return binding_; }
 
  private:
-  ParamSpec spec_;
+  ParamSpec binding_;
 };
 
 TEST(ComplexMatrix, ZerosAndRowMajorPositions) {
@@ -71,13 +71,13 @@ TEST(Operator, SubspaceDimIsProductOfTargetDims) {
 }
 
 TEST(ParamSpec, BindingResolvesLocalVector) {
-  ParamSpec spec{{5, 0}};
-  EXPECT_TRUE(spec.has_value());
-  EXPECT_EQ(spec.required_count(), 2u);
+  ParamSpec binding{{5, 0}};
+  EXPECT_TRUE(binding.has_value());
+  EXPECT_EQ(binding.required_count(), 2u);
   const double run[] = {0.1, 0.2, 0.3, 0.4, 0.5, 0.6};
-  EXPECT_EQ(spec.resolve(run).value(), (std::vector<double>{0.6, 0.1}));
+  EXPECT_EQ(binding.resolve(run).value(), (std::vector<double>{0.6, 0.1}));
   const double short_run[] = {0.1, 0.2};
-  EXPECT_EQ(spec.resolve(short_run).error(), TelmError(errors::ParameterIndexOutOfRange{5, 2}));
+  EXPECT_EQ(binding.resolve(short_run).error(), TelmError(errors::ParameterIndexOutOfRange{5, 2}));
 
   ParamSpec absent;
   EXPECT_FALSE(absent.has_value());

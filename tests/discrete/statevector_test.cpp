@@ -25,21 +25,21 @@ SystemDescription qubits(std::uint64_t n) { return SystemDescription::from_qubit
 // Applies whatever matrix it was given, counting how often it was asked for it.
 class MatrixOperator final : public Operator {
  public:
-  MatrixOperator(ComplexMatrix m, std::uint64_t n_targets, ParamSpec spec = {})
-      : m_(std::move(m)), n_targets_(n_targets), spec_(std::move(spec)) {}
+  MatrixOperator(ComplexMatrix m, std::uint64_t n_targets, ParamSpec binding = {})
+      : m_(std::move(m)), n_targets_(n_targets), binding_(std::move(binding)) {}
   std::uint64_t n_targets() const override { return n_targets_; }
   Result<ComplexMatrix> matrix(const SystemDescription&, std::span<const std::uint64_t>,
                                std::span<const double>) const override {
     ++calls;
     return m_;
   }
-  const ParamSpec& param_spec() const override { return spec_; }
+  const ParamSpec& param_spec() const override { return binding_; }
   mutable int calls = 0;
 
  private:
   ComplexMatrix m_;
   std::uint64_t n_targets_;
-  ParamSpec spec_;
+  ParamSpec binding_;
 };
 
 ComplexMatrix random_matrix(std::mt19937_64& rng, std::uint64_t dim) {
