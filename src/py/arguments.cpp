@@ -1,6 +1,9 @@
 #include "py/arguments.hpp"
 
 #include "py/errors.hpp"
+#include "py/memory_limit.hpp"
+
+#include <algorithm>
 
 namespace telm::py {
 namespace {
@@ -37,8 +40,9 @@ bool raise_too_many(const std::string& callable, std::span<const Param> params, 
                           (given == 1 ? " was" : " were") + " given");
 }
 
-// Refuses str and non-sequences; returns an iterator over the elements and a size hint.
-PyRef sequence_iterator(PyObject* value, std::size_t& size_hint) {
+// Refuses str, non-sequences and sequences whose own length says that `element_bytes` each
+// could not be held; returns an iterator over the elements and a size hint.
+PyRef sequence_iterator(PyObject* value, std::size_t element_bytes, std::size_t& size_hint) {
   if (PyUnicode_Check(value)) {
     raise(PyExc_TypeError, "a str is not accepted as a sequence; pass a list or tuple");
     return {};
@@ -48,9 +52,15 @@ PyRef sequence_iterator(PyObject* value, std::size_t& size_hint) {
     return {};
   }
   Py_ssize_t length = PySequence_Size(value);
+  bool too_long = false;
   if (length < 0) {
-    PyErr_Clear();  // only a hint
+    too_long = PyErr_ExceptionMatches(PyExc_OverflowError);  // range(10**20): not even countable
+    PyErr_Clear();  // otherwise only a hint
     length = 0;
+  }
+  if (too_long || !fits_in_memory(static_cast<std::uint64_t>(length), element_bytes)) {
+    raise(PyExc_MemoryError, "sequence too long to be held in memory");
+    return {};
   }
   // A hint only: a huge claimed length must not allocate before the elements are read.
   size_hint = std::min<std::size_t>(static_cast<std::size_t>(length), std::size_t{1} << 16);
@@ -60,13 +70,23 @@ PyRef sequence_iterator(PyObject* value, std::size_t& size_hint) {
 template <class T, class Convert>
 std::optional<std::vector<T>> to_sequence(PyObject* value, Convert convert) {
   std::size_t size_hint = 0;
-  PyRef iterator = sequence_iterator(value, size_hint);
+  PyRef iterator = sequence_iterator(value, sizeof(T), size_hint);
   if (!iterator) return std::nullopt;
   std::vector<T> out;
   out.reserve(size_hint);
   while (PyRef item = PyRef::steal(PyIter_Next(iterator.get()))) {
     std::optional<T> element = convert(item.get());
     if (!element) return std::nullopt;
+    // Grow by doubling, but never to a size that physical memory could not hold: an iterable
+    // that yields more than its length promised is refused rather than exhausting memory.
+    if (out.size() == out.capacity()) {
+      const std::size_t grown = std::max<std::size_t>(16, 2 * out.capacity());
+      if (!fits_in_memory(grown + out.capacity(), sizeof(T))) {  // both buffers live while moving
+        raise(PyExc_MemoryError, "sequence too long to be held in memory");
+        return std::nullopt;
+      }
+      out.reserve(grown);
+    }
     out.push_back(*element);
   }
   if (PyErr_Occurred()) return std::nullopt;

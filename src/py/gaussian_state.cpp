@@ -1,10 +1,12 @@
 #include "py/binding.hpp"
 #include "py/classes.hpp"
+#include "py/memory_limit.hpp"
 #include "py/results.hpp"
 
 #include <array>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "cv/gaussian.hpp"
 
@@ -49,7 +51,16 @@ std::optional<Quadrature> quadrature_named(const std::string& lowered) {
 constexpr Param kVacuumParams[] = {{"n_modes", ArgKind::UInt}};
 constexpr Method<PyGaussianState> kVacuum =
     static_method<PyGaussianState>("vacuum", kVacuumParams, [](const Args& args) -> PyObject* {
-      Result<GaussianState> state = GaussianState::vacuum(args.uint(0));
+      const std::uint64_t n_modes = args.uint(0);
+      // Zero and unaddressable mode counts get the native refusals; a covariance that could be
+      // addressed but not held in memory is refused here, before anything is allocated.
+      const std::uint64_t max_entries = std::vector<double>().max_size();
+      const std::uint64_t side = 2 * n_modes;
+      const bool addressable = n_modes != 0 && n_modes <= max_entries / 2 && side <= max_entries / side;
+      if (addressable && !fits_in_memory(side * side + 2 * side, sizeof(double))) {
+        return raise(PyExc_MemoryError, "a Gaussian state of " + std::to_string(n_modes) + " modes does not fit in memory");
+      }
+      Result<GaussianState> state = GaussianState::vacuum(n_modes);
       if (!state) return map_err(state.error());
       PyTypeObject* type = gaussian_state_type();
       if (type == nullptr) return nullptr;

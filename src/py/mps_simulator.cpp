@@ -1,5 +1,6 @@
 #include "py/binding.hpp"
 #include "py/classes.hpp"
+#include "py/memory_limit.hpp"
 #include "py/results.hpp"
 
 #include <array>
@@ -42,6 +43,13 @@ constexpr Method<PyMpsSimulator> kFromQubits =
       // Refuse a chain that cannot be stored before building its list of dimensions.
       if (n_qubits > Mps::kMaxSites) {
         return map_err(errors::NotImplemented{"MPS of " + std::to_string(n_qubits) + " sites is too large to store"});
+      }
+      // Per site: the tensor record with its two elements, their copy in the packed arena, the
+      // arena slot and the physical dimension; a chain that cannot be held is not attempted.
+      constexpr std::uint64_t kSiteBytes =
+          sizeof(SiteTensor) + 4 * sizeof(Element) + sizeof(ArenaSlot) + sizeof(std::uint64_t);
+      if (!fits_in_memory(n_qubits, kSiteBytes)) {
+        return raise(PyExc_MemoryError, "an MPS of " + std::to_string(n_qubits) + " qubits does not fit in memory");
       }
       Result<Mps> mps = Mps::zero_state(std::vector<std::uint64_t>(n_qubits, 2), config);
       if (!mps) return map_err(mps.error());
