@@ -64,7 +64,17 @@ Status StateVector::apply_operator_with_params(const Operator& op, std::span<con
   TELM_TRY(check_qubits());
   if (targets.size() != op.n_targets()) return fail(errors::TargetCountMismatch{op.n_targets(), targets.size()});
   TELM_TRY(check_targets_in_range(targets));
-  std::vector<std::uint64_t> sorted(targets.begin(), targets.end());
+  // Gates have one or two targets: sort them on the stack rather than allocate per gate.
+  std::uint64_t few[8];
+  std::vector<std::uint64_t> many;
+  std::span<std::uint64_t> sorted;
+  if (targets.size() <= 8) {
+    sorted = std::span<std::uint64_t>(few, targets.size());
+    std::copy(targets.begin(), targets.end(), sorted.begin());
+  } else {
+    many.assign(targets.begin(), targets.end());
+    sorted = many;
+  }
   std::sort(sorted.begin(), sorted.end());
   if (std::adjacent_find(sorted.begin(), sorted.end()) != sorted.end()) {
     return fail(errors::NotImplemented{"duplicate targets are not supported for statevector gate application"});
