@@ -2,6 +2,8 @@
 
 import json
 import math
+import subprocess
+import sys
 
 import numpy as np
 import pytest
@@ -91,3 +93,10 @@ def test_unsuitable_numpy_values_raise_type_error_naming_the_argument(call, mess
     with pytest.raises(TypeError) as info:
         call()
     assert str(info.value).startswith(message)
+
+
+def test_module_does_not_import_numpy():
+    # numpy values work through the interpreter's sequence, index and float protocols alone.
+    code = "import sys, _telm; _telm.Circuit(_telm.SystemSpec([2])).run([0.5]); print('numpy' in sys.modules)"
+    result = subprocess.run([sys.executable, "-c", code], capture_output=True, text=True, check=True)
+    assert result.stdout.strip() == "False"
