@@ -231,6 +231,14 @@ ClassSpec class_spec(newfunc new_function, const char* text_signature, std::vect
                    std::move(methods)};
 }
 
+// The type made from Spec(), created on the first successful call and kept for the process.
+template <ClassSpec (*Spec)()>
+PyTypeObject* type_once() {
+  static PyTypeObject* type = nullptr;
+  if (type == nullptr) type = make_type(Spec());
+  return type;
+}
+
 // The native value behind a module-class instance that binding already type-checked.
 template <class Native>
 Native& native_of(PyObject* object) {

@@ -3,6 +3,7 @@
 #include <string_view>
 #include <unistd.h>
 
+#include "py/ascii_case.hpp"
 #include "py/binding.hpp"
 #include "py/classes.hpp"
 #include "py/layer_json.hpp"
@@ -27,20 +28,6 @@ struct PyCircuit {
   std::optional<Circuit> circuit;         // built phase
   std::optional<StateVector> state;       // kept between run_with_state calls
 };
-
-std::string ascii_lower(std::string text) {
-  for (char& c : text) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return text;
-}
-
-std::string ascii_upper(std::string text) {
-  for (char& c : text) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  }
-  return text;
-}
 
 // The gate for a lowercased name; nullptr for an unknown name. Rotations need the index.
 std::unique_ptr<Operator> make_gate(std::string_view name, std::uint64_t param_index) {
@@ -268,21 +255,20 @@ PyObject* circuit_repr(PyObject* object) {
   });
 }
 
+
+ClassSpec circuit_spec() {
+  ClassSpec spec = class_spec<PyCircuit>(
+      &detail::constructor<PyCircuit, kConstructor, construct>, "(system)",
+      {entry<PyCircuit, kAddGate>(), entry<PyCircuit, kMeasure>(), entry<PyCircuit, kBuild>(),
+       entry<PyCircuit, kRun>(), entry<PyCircuit, kRunWithState>(), entry<PyCircuit, kResetState>(),
+       entry<PyCircuit, kNParams>(), entry<PyCircuit, kDebugInstructions>(), entry<PyCircuit, kEnterComposite>(),
+       entry<PyCircuit, kExitComposite>(), entry<PyCircuit, kGetLayer>()});
+  spec.repr = circuit_repr;
+  return spec;
+}
+
 }  // namespace
 
-PyTypeObject* circuit_type() {
-  static PyTypeObject* type = nullptr;  // created on first use; kept only once created
-  if (type == nullptr) {
-    ClassSpec spec = class_spec<PyCircuit>(
-        &detail::constructor<PyCircuit, kConstructor, construct>, "(system)",
-        {entry<PyCircuit, kAddGate>(), entry<PyCircuit, kMeasure>(), entry<PyCircuit, kBuild>(),
-         entry<PyCircuit, kRun>(), entry<PyCircuit, kRunWithState>(), entry<PyCircuit, kResetState>(),
-         entry<PyCircuit, kNParams>(), entry<PyCircuit, kDebugInstructions>(), entry<PyCircuit, kEnterComposite>(),
-         entry<PyCircuit, kExitComposite>(), entry<PyCircuit, kGetLayer>()});
-    spec.repr = circuit_repr;
-    type = make_type(std::move(spec));
-  }
-  return type;
-}
+PyTypeObject* circuit_type() { return type_once<circuit_spec>(); }
 
 }  // namespace telm::py

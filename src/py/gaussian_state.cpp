@@ -1,3 +1,4 @@
+#include "py/ascii_case.hpp"
 #include "py/binding.hpp"
 #include "py/classes.hpp"
 #include "py/memory_limit.hpp"
@@ -18,28 +19,9 @@ struct PyGaussianState {
   GaussianState state;
 };
 
-PyObject* tuple_of(std::span<const double> values) {
-  PyRef tuple = PyRef::steal(PyTuple_New(static_cast<Py_ssize_t>(values.size())));
-  if (!tuple) return nullptr;
-  for (std::size_t i = 0; i < values.size(); ++i) {
-    PyObject* item = to_python(values[i]);
-    if (item == nullptr) return nullptr;
-    PyTuple_SET_ITEM(tuple.get(), static_cast<Py_ssize_t>(i), item);  // steals item
-  }
-  return tuple.release();
-}
-
 PyObject* none_or_error(const Status& status) {
   if (!status) return map_err(status.error());
   return none();
-}
-
-// ASCII letters only are lower-cased; any other character stays as it is.
-std::string ascii_lower(std::string text) {
-  for (char& c : text) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return text;
 }
 
 std::optional<Quadrature> quadrature_named(const std::string& lowered) {
@@ -113,7 +95,7 @@ constexpr Method<PyGaussianState> kHomodyne = method<PyGaussianState>(
       const Result<HomodyneReadout> readout = self.state.homodyne(args.uint(0), *quadrature);
       if (!readout) return map_err(readout.error());
       const std::array<double, 2> values{readout->mean, readout->variance};
-      return tuple_of(values);
+      return tuple_of<double>(values);
     });
 
 constexpr Param kHeterodyneParams[] = {{"mode", ArgKind::UInt}};
@@ -122,29 +104,28 @@ constexpr Method<PyGaussianState> kHeterodyne = method<PyGaussianState>(
       const Result<HeterodyneReadout> readout = self.state.heterodyne(args.uint(0));
       if (!readout) return map_err(readout.error());
       const std::array<double, 4> values{readout->mean_x, readout->mean_p, readout->variance_x, readout->variance_p};
-      return tuple_of(values);
+      return tuple_of<double>(values);
     });
 
 std::string render(const PyGaussianState& self) {
   return "GaussianState(n_modes=" + std::to_string(self.state.n_modes()) + ")";
 }
 
+
+ClassSpec gaussian_state_spec() {
+  ClassSpec spec = class_spec<PyGaussianState>(
+      nullptr, nullptr,
+      {entry<PyGaussianState, kVacuum>(), entry<PyGaussianState, kNModes>(),
+       entry<PyGaussianState, kPhaseSpaceDim>(), entry<PyGaussianState, kDisplacement>(),
+       entry<PyGaussianState, kCovariance>(), entry<PyGaussianState, kDisplace>(),
+       entry<PyGaussianState, kSqueeze>(), entry<PyGaussianState, kBeamsplitter>(),
+       entry<PyGaussianState, kHomodyne>(), entry<PyGaussianState, kHeterodyne>()});
+  spec.repr = &detail::repr<PyGaussianState, render>;
+  return spec;
+}
+
 }  // namespace
 
-PyTypeObject* gaussian_state_type() {
-  static PyTypeObject* type = nullptr;  // created on first use; kept only once created
-  if (type == nullptr) {
-    ClassSpec spec = class_spec<PyGaussianState>(
-        nullptr, nullptr,
-        {entry<PyGaussianState, kVacuum>(), entry<PyGaussianState, kNModes>(),
-         entry<PyGaussianState, kPhaseSpaceDim>(), entry<PyGaussianState, kDisplacement>(),
-         entry<PyGaussianState, kCovariance>(), entry<PyGaussianState, kDisplace>(),
-         entry<PyGaussianState, kSqueeze>(), entry<PyGaussianState, kBeamsplitter>(),
-         entry<PyGaussianState, kHomodyne>(), entry<PyGaussianState, kHeterodyne>()});
-    spec.repr = &detail::repr<PyGaussianState, render>;
-    type = make_type(std::move(spec));
-  }
-  return type;
-}
+PyTypeObject* gaussian_state_type() { return type_once<gaussian_state_spec>(); }
 
 }  // namespace telm::py

@@ -101,20 +101,19 @@ std::string render(const PyMpsSimulator& self) {
          std::to_string(self.mps.center()) + ", max_bond_dim=" + std::to_string(self.mps.max_bond_dim()) + ")";
 }
 
+
+ClassSpec mps_simulator_spec() {
+  ClassSpec spec = class_spec<PyMpsSimulator>(
+      nullptr, nullptr,
+      {entry<PyMpsSimulator, kFromQubits>(), entry<PyMpsSimulator, kNQubits>(), entry<PyMpsSimulator, kH>(),
+       entry<PyMpsSimulator, kRy>(), entry<PyMpsSimulator, kCnotMethod>(), entry<PyMpsSimulator, kNormSq>(),
+       entry<PyMpsSimulator, kMaxBondDim>()});
+  spec.repr = &detail::repr<PyMpsSimulator, render>;
+  return spec;
+}
+
 }  // namespace
 
-PyTypeObject* mps_simulator_type() {
-  static PyTypeObject* type = nullptr;  // created on first use; kept only once created
-  if (type == nullptr) {
-    ClassSpec spec = class_spec<PyMpsSimulator>(
-        nullptr, nullptr,
-        {entry<PyMpsSimulator, kFromQubits>(), entry<PyMpsSimulator, kNQubits>(), entry<PyMpsSimulator, kH>(),
-         entry<PyMpsSimulator, kRy>(), entry<PyMpsSimulator, kCnotMethod>(), entry<PyMpsSimulator, kNormSq>(),
-         entry<PyMpsSimulator, kMaxBondDim>()});
-    spec.repr = &detail::repr<PyMpsSimulator, render>;
-    type = make_type(std::move(spec));
-  }
-  return type;
-}
+PyTypeObject* mps_simulator_type() { return type_once<mps_simulator_spec>(); }
 
 }  // namespace telm::py

@@ -28,4 +28,16 @@ PyObject* list_of(std::span<const T> values) {
   return list.release();
 }
 
+template <class T>
+PyObject* tuple_of(std::span<const T> values) {
+  PyRef tuple = PyRef::steal(PyTuple_New(static_cast<Py_ssize_t>(values.size())));
+  if (!tuple) return nullptr;
+  for (std::size_t i = 0; i < values.size(); ++i) {
+    PyObject* item = to_python(values[i]);
+    if (item == nullptr) return nullptr;
+    PyTuple_SET_ITEM(tuple.get(), static_cast<Py_ssize_t>(i), item);  // steals item
+  }
+  return tuple.release();
+}
+
 }  // namespace telm::py

@@ -51,22 +51,20 @@ std::string render(const PySystemSpec& self) {
   return text + "])";
 }
 
+ClassSpec system_spec_spec() {
+  ClassSpec spec = class_spec<PySystemSpec>(&detail::constructor<PySystemSpec, kDims, construct>, "(dims)",
+                                            {entry<PySystemSpec, kFromQubits>(), entry<PySystemSpec, kDimsMethod>(),
+                                             entry<PySystemSpec, kNSubsystems>(), entry<PySystemSpec, kTotalDim>()});
+  spec.repr = &detail::repr<PySystemSpec, render>;
+  return spec;
+}
+
 }  // namespace
+
+PyTypeObject* system_spec_type() { return type_once<system_spec_spec>(); }
 
 const SystemDescription& system_description_of(PyObject* spec) {
   return native_of<PySystemSpec>(spec).description;
-}
-
-PyTypeObject* system_spec_type() {
-  static PyTypeObject* type = nullptr;  // created on first use; kept only once created
-  if (type == nullptr) {
-    ClassSpec spec = class_spec<PySystemSpec>(&detail::constructor<PySystemSpec, kDims, construct>, "(dims)",
-                                              {entry<PySystemSpec, kFromQubits>(), entry<PySystemSpec, kDimsMethod>(),
-                                               entry<PySystemSpec, kNSubsystems>(), entry<PySystemSpec, kTotalDim>()});
-    spec.repr = &detail::repr<PySystemSpec, render>;
-    type = make_type(std::move(spec));
-  }
-  return type;
 }
 
 }  // namespace telm::py
