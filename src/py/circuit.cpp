@@ -1,12 +1,12 @@
 #include <memory>
 #include <optional>
 #include <string_view>
-#include <unistd.h>
 
 #include "py/ascii_case.hpp"
 #include "py/binding.hpp"
 #include "py/classes.hpp"
 #include "py/layer_json.hpp"
+#include "py/memory_limit.hpp"
 #include "py/results.hpp"
 #include "py/viz_tree.hpp"
 
@@ -69,17 +69,11 @@ const Circuit* ensure_built(PyCircuit& self) {
   return &*self.circuit;
 }
 
-// A fresh all-zero state, or nullptr with MemoryError when it cannot be stored. Sizes beyond
-// physical memory are refused before allocating, since the kernel may grant them lazily and
-// later kill the process when the pages are touched.
+// A fresh all-zero state, or nothing with MemoryError when it cannot be stored (refused before
+// allocating, see fits_in_memory).
 std::optional<StateVector> fresh_state(const SystemDescription& system) {
-  const std::uint64_t bytes_per_amplitude = 2 * sizeof(double);
   const std::uint64_t dim = system.total_dim();
-  const long pages = sysconf(_SC_PHYS_PAGES);
-  const long page_size = sysconf(_SC_PAGE_SIZE);
-  const std::uint64_t physical =
-      pages > 0 && page_size > 0 ? static_cast<std::uint64_t>(pages) * static_cast<std::uint64_t>(page_size) : 0;
-  if (dim > UINT64_MAX / bytes_per_amplitude || (physical > 0 && dim * bytes_per_amplitude > physical)) {
+  if (!fits_in_memory(dim, 2 * sizeof(double))) {
     PyErr_Format(PyExc_MemoryError, "a state vector of %llu amplitudes does not fit in memory",
                  static_cast<unsigned long long>(dim));
     return std::nullopt;
