@@ -9,8 +9,7 @@ name=${1:?usage: scripts/bench.sh peers|mps_peers|gaussian_peers [args]}
 shift
 packages="${name}_packages[@]"
 venv=.venv-bench-$name
-python3 -m venv "$venv"
-"$venv/bin/python" -m pip install -q --upgrade pip
+make_venv "$venv"
 "$venv/bin/python" -m pip install -q "${!packages}"
 "$venv/bin/python" -m pip install -q .
 "$venv/bin/python" "bench/$name.py" "$@"

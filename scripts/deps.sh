@@ -36,3 +36,9 @@ install_apt_packages() {
     return 1
   fi
 }
+
+# Creates (or reuses) the virtual environment $1 with a current pip.
+make_venv() {
+  python3 -m venv "$1"
+  "$1/bin/python" -m pip install -q --upgrade pip
+}

@@ -5,7 +5,6 @@ cd "$(dirname "$0")/.."
 source scripts/deps.sh
 install_apt_packages
 
-python3 -m venv .venv
-.venv/bin/python -m pip install -q --upgrade pip
+make_venv .venv
 .venv/bin/python -m pip install -q .
 .venv/bin/python examples/quickstart.py

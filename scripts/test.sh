@@ -6,8 +6,7 @@ cd "$(dirname "$0")/.."
 source scripts/deps.sh
 install_apt_packages
 
-python3 -m venv .venv
-.venv/bin/python -m pip install -q --upgrade pip
+make_venv .venv
 .venv/bin/python -m pip install -q "${build_python_packages[@]}" "${test_python_packages[@]}"
 
 # One build serves both: the module that pip installs and the native test binaries beside it.
