@@ -41,14 +41,7 @@ void LALROptimizer::add_gate(CircuitInstruction instruction) {
 
 void LALROptimizer::flush_qubit(std::uint64_t q) {
   TELM_EXPECT(q < wires_.size(), );
-  WireState state = take_wire(q);
-  if (auto* pending = std::get_if<Pending>(&state)) {
-    emit_record(std::move(pending->gate), q);
-  } else if (auto* paired = std::get_if<Paired>(&state)) {
-    const std::size_t slot = paired->pair;
-    wires_[q] = std::move(state);
-    flush_pair(slot);
-  }
+  restore_or_emit(q, take_wire(q));
 }
 
 void LALROptimizer::flush_all() {
